@@ -1,0 +1,36 @@
+#include "database.h"
+
+#include "error.h"
+
+namespace jet {
+
+Database::Database(const std::string& path)
+    : pager_(path), header_(readHeader(pager_)), catalog_(readCatalog(pager_)) {}
+
+std::vector<std::string> Database::userTableNames() const {
+  std::vector<std::string> out;
+  for (const CatalogEntry& e : catalog_.entries)
+    if (!e.isSystem()) out.push_back(e.name);
+  return out;
+}
+
+const Table& Database::table(const std::string& name) const {
+  const CatalogEntry* e = catalog_.find(name);
+  if (!e) failFile(path(), "table '" + name + "' does not exist");
+  if (e->kind != CatalogEntry::Kind::Table)
+    failFile(path(), "table '" + name + "' is a link to '" + e->linkTable + "' in " + e->linkDatabase +
+                         ", not a local table");
+  return table(*e);
+}
+
+const Table& Database::table(const CatalogEntry& e) const {
+  auto it = tables_.find(e.id);
+  if (it != tables_.end()) return *it->second;
+  if (e.id <= 0 || !pager_.contains(static_cast<uint32_t>(e.id)))
+    failFile(path(), "table '" + e.name + "' names definition page " + std::to_string(e.id) +
+                         ", which is not in the file");
+  auto t = std::make_unique<Table>(pager_, readTableDef(pager_, static_cast<uint32_t>(e.id), e.name));
+  return *tables_.emplace(e.id, std::move(t)).first->second;
+}
+
+}  // namespace jet

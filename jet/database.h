@@ -1,0 +1,44 @@
+// A Jet 4 database opened for reading: header, catalog, and tables whose
+// definitions are read on first use (opening never reads table rows).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog.h"
+#include "header.h"
+#include "pager.h"
+#include "table.h"
+
+namespace jet {
+
+class Database {
+ public:
+  // Opens `path`; raises jet::Error naming the file and the fault.
+  explicit Database(const std::string& path);
+
+  const std::string& path() const { return pager_.path(); }
+  const Pager& pager() const { return pager_; }
+  const Header& header() const { return header_; }
+  const Catalog& catalog() const { return catalog_; }
+
+  // Names of the user tables (local and linked, no system tables), in
+  // catalog order.
+  std::vector<std::string> userTableNames() const;
+
+  // The local table named `name` (case-insensitive). Raises when it does
+  // not exist or is a link. The Table lives as long as the Database.
+  const Table& table(const std::string& name) const;
+  // A local table by catalog entry (system tables included).
+  const Table& table(const CatalogEntry& entry) const;
+
+ private:
+  Pager pager_;
+  Header header_;
+  Catalog catalog_;
+  mutable std::map<int32_t, std::unique_ptr<Table>> tables_;
+};
+
+}  // namespace jet

@@ -1,0 +1,32 @@
+// Text as Jet 4 stores it: UTF-16LE, or "compressed Unicode" marked by a
+// leading FF FE, where runs of one-byte characters (U+0001..U+00FF) and
+// two-byte UTF-16 units alternate, each 0x00 byte switching between them.
+// Inside the program text is UTF-8; unpaired surrogates become U+FFFD.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+
+namespace jet {
+
+// Appends the UTF-8 form of stored text bytes (either form) to `out`.
+void decodeText(const uint8_t* bytes, size_t length, std::string& out);
+std::string decodeText(const uint8_t* bytes, size_t length);
+
+// The UTF-16 code units of stored text bytes (either form).
+std::u16string decodeTextUtf16(const uint8_t* bytes, size_t length);
+
+// UTF-16LE bytes (names in table definitions) to UTF-8.
+void utf16leToUtf8(const uint8_t* bytes, size_t length, std::string& out);
+
+// UTF-16 units to UTF-8 and back.
+std::string utf16ToUtf8(const std::u16string& units);
+std::u16string utf8ToUtf16(const std::string& text);
+
+inline bool isCompressedText(const uint8_t* bytes, size_t length) {
+  return length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+}
+
+}  // namespace jet

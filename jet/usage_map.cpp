@@ -1,0 +1,78 @@
+#include "usage_map.h"
+
+#include <algorithm>
+
+#include "data_page.h"
+#include "error.h"
+
+namespace jet {
+
+namespace {
+
+void collectBits(const uint8_t* bits, size_t bytes, uint32_t first, std::vector<uint32_t>& out) {
+  for (size_t j = 0; j < bytes; ++j) {
+    uint8_t b = bits[j];
+    while (b) {
+      int k = __builtin_ctz(b);
+      out.push_back(first + static_cast<uint32_t>(j * 8 + static_cast<size_t>(k)));
+      b = static_cast<uint8_t>(b & (b - 1));
+    }
+  }
+}
+
+}  // namespace
+
+bool UsageMap::contains(uint32_t page) const {
+  return std::binary_search(pages.begin(), pages.end(), page);
+}
+
+UsageMap readUsageMap(const Pager& pager, RowPointer where) {
+  const std::string& file = pager.path();
+  DataPageView page = dataPage(pager, where.page);
+  RowSlot slot = page.slot(where.row, file);
+  if (slot.deleted())
+    failPage(file, where.page, "usage map row " + std::to_string(where.row) + " is deleted");
+  const uint8_t* row = page.bytes + slot.start;
+  const size_t length = slot.length();
+  if (length < 1) failPage(file, where.page, "usage map row " + std::to_string(where.row) + " is empty");
+
+  UsageMap map;
+  map.where = where;
+  if (row[0] == 0) {
+    if (length < 5)
+      failPage(file, where.page, "inline usage map row " + std::to_string(where.row) + " is too short");
+    map.kind = UsageMap::Kind::Inline;
+    map.start = le32(row + 1);
+    if (map.start > 0xFFFFFFu)
+      failPage(file, where.page, "inline usage map row " + std::to_string(where.row) +
+                                     " starts at impossible page " + std::to_string(map.start));
+    uint64_t end = static_cast<uint64_t>(map.start) + (length - 5) * 8;
+    map.coveredEnd = static_cast<uint32_t>(std::min<uint64_t>(end, 0xFFFFFFFFu));
+    collectBits(row + 5, length - 5, map.start, map.pages);
+  } else if (row[0] == 1) {
+    map.kind = UsageMap::Kind::Reference;
+    size_t slots = (length - 1) / 4;
+    map.coveredEnd = static_cast<uint32_t>(std::min<uint64_t>(
+        static_cast<uint64_t>(slots) * kPagesPerBitmapPage, 0xFFFFFFFFu));
+    for (size_t i = 0; i < slots; ++i) {
+      uint32_t bitmapPage = le32(row + 1 + 4 * i);
+      if (bitmapPage == 0) continue;
+      const uint8_t* bp = pager.page(bitmapPage);
+      if (bp[0] != kPageUsageBitmap)
+        failPage(file, bitmapPage, "is named by the usage map at page " + std::to_string(where.page) +
+                                       " row " + std::to_string(where.row) + " but is not a usage bitmap page");
+      map.bitmapPages.push_back(bitmapPage);
+      collectBits(bp + 4, kPageSize - 4, static_cast<uint32_t>(i * kPagesPerBitmapPage), map.pages);
+    }
+  } else {
+    failPage(file, where.page, "usage map row " + std::to_string(where.row) + " has unknown kind " +
+                                   std::to_string(row[0]));
+  }
+  return map;
+}
+
+UsageMap readGlobalMap(const Pager& pager) {
+  return readUsageMap(pager, RowPointer{1, 0});
+}
+
+}  // namespace jet

@@ -1,0 +1,59 @@
+// Decoded column values. A Value's meaning follows its column's type:
+// Byte, Integer and Long hold `int64_t`; Currency holds the amount times
+// 10,000; DateTime holds the stored double (days since 1899-12-30).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "tdef.h"
+
+namespace jet {
+
+__extension__ typedef unsigned __int128 uint128;
+__extension__ typedef __int128 int128;
+
+struct Currency {
+  int64_t scaled = 0;  // amount * 10,000
+  bool operator==(const Currency&) const = default;
+};
+struct DateTime {
+  double days = 0;
+  bool operator==(const DateTime&) const = default;
+};
+struct Guid {
+  std::array<uint8_t, 16> bytes{};  // storage order
+  bool operator==(const Guid&) const = default;
+};
+struct Decimal {
+  bool negative = false;
+  uint128 magnitude = 0;  // unscaled
+  uint8_t scale = 0;
+  bool operator==(const Decimal&) const = default;
+};
+using Bytes = std::vector<uint8_t>;
+
+using Value = std::variant<std::monostate, bool, int64_t, Currency, float, double, DateTime,
+                           std::string, Bytes, Guid, Decimal>;
+
+inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+
+// Decodes a fixed-length value of `column` from its stored bytes (exactly
+// the column's length). Raises jet::Error through `where` on bad input.
+Value decodeFixed(const Column& column, const uint8_t* bytes, size_t length);
+
+// Jet date (days since 1899-12-30, fraction = time of day even for negative
+// days) to calendar fields; returns false for values no calendar can show.
+struct CalendarTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  int64_t nanos = 0;
+};
+bool toCalendar(double days, CalendarTime& out);
+
+// Unscaled 128-bit integer as decimal digits, `scale` of them after a point.
+std::string decimalText(bool negative, uint128 magnitude, unsigned scale);
+
+}  // namespace jet
