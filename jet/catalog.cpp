@@ -8,42 +8,10 @@
 
 namespace jet {
 
-namespace {
-
-bool sameName(const std::string& a, const std::string& b) {
-  // Names compare without regard to case; non-ASCII letters are folded
-  // through UTF-16 so that Cyrillic or Greek names match too.
-  if (a.size() == b.size()) {
-    bool ascii = true, equal = true;
-    for (size_t i = 0; i < a.size(); ++i) {
-      unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-      if (x >= 0x80 || y >= 0x80) { ascii = false; break; }
-      if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-      if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-      if (x != y) equal = false;
-    }
-    if (ascii) return equal;
-  }
-  std::u16string x = utf8ToUtf16(a), y = utf8ToUtf16(b);
-  if (x.size() != y.size()) return false;
-  auto fold = [](char16_t c) -> char16_t {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 32);
-    if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 32);
-    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 80);
-    return c;
-  };
-  for (size_t i = 0; i < x.size(); ++i)
-    if (fold(x[i]) != fold(y[i])) return false;
-  return true;
-}
-
-}  // namespace
 
 const CatalogEntry* Catalog::find(const std::string& name) const {
   for (const CatalogEntry& e : entries)
-    if (sameName(e.name, name)) return &e;
+    if (equalsIgnoreCase(e.name, name)) return &e;
   return nullptr;
 }
 

@@ -39,17 +39,6 @@ const Column* TableDef::columnByNumber(uint16_t number) const {
   return nullptr;
 }
 
-static bool equalsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 const Column* TableDef::columnByName(const std::string& n) const {
   for (const Column& c : columns)
     if (equalsIgnoreCase(c.name, n)) return &c;

@@ -158,3 +158,54 @@ std::u16string utf8ToUtf16(const std::string& text) {
 }
 
 }  // namespace jet
+
+namespace jet {
+
+char16_t upperCase(char16_t c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
+  if (c == 0xFF) return 0x178;
+  // Latin Extended-A: pairs, upper case on the even (or odd) unit.
+  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+    return (c & 1) ? static_cast<char16_t>(c - 1) : c;
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+    return (c & 1) ? c : static_cast<char16_t>(c - 1);
+  // Greek.
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 32);
+  if (c == 0x3C2) return 0x3A3;
+  if (c == 0x3AC) return 0x386;
+  if (c >= 0x3AD && c <= 0x3AF) return static_cast<char16_t>(c - 37);
+  if (c == 0x3CC) return 0x38C;
+  if (c == 0x3CD || c == 0x3CE) return static_cast<char16_t>(c - 63);
+  // Cyrillic.
+  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 32);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 80);
+  if (c >= 0x460 && c <= 0x4FF && c != 0x482 && !(c >= 0x483 && c <= 0x489))
+    return (c & 1) ? static_cast<char16_t>(c - 1) : c;
+  // Armenian.
+  if (c >= 0x561 && c <= 0x586) return static_cast<char16_t>(c - 48);
+  // Fullwidth Latin.
+  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 32);
+  return c;
+}
+
+std::u16string toUpperUtf16(std::u16string s) {
+  for (char16_t& c : s) c = upperCase(c);
+  return s;
+}
+
+bool equalsIgnoreCase(const std::string& a, const std::string& b) {
+  bool ascii = true;
+  if (a.size() == b.size()) {
+    bool equal = true;
+    for (size_t i = 0; i < a.size(); ++i) {
+      auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+      if (x >= 0x80 || y >= 0x80) { ascii = false; break; }
+      if (upperCase(x) != upperCase(y)) equal = false;
+    }
+    if (ascii) return equal;
+  }
+  return toUpperUtf16(utf8ToUtf16(a)) == toUpperUtf16(utf8ToUtf16(b));
+}
+
+}  // namespace jet

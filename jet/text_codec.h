@@ -30,3 +30,15 @@ inline bool isCompressedText(const uint8_t* bytes, size_t length) {
 }
 
 }  // namespace jet
+
+namespace jet {
+
+// Simple (one unit to one unit) upper-case mapping for Latin, Greek,
+// Cyrillic, Armenian and fullwidth Latin letters; other units unchanged.
+// Used wherever names or text compare without regard to case.
+char16_t upperCase(char16_t c);
+std::u16string toUpperUtf16(std::u16string s);
+// Case-insensitive equality of two UTF-8 strings.
+bool equalsIgnoreCase(const std::string& a, const std::string& b);
+
+}  // namespace jet

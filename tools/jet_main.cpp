@@ -10,6 +10,7 @@
 
 #include "jet/csv_export.h"
 #include "jet/database.h"
+#include "jet/dump.h"
 
 namespace {
 
@@ -37,6 +38,11 @@ int main(int argc, char** argv) {
     if (command == "export" && argc == 4) {
       jet::Database db(argv[2]);
       jet::exportCsv(db.table(argv[3]), stdout);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (command == "dump" && argc == 3) {
+      jet::Database db(argv[2]);
+      jet::dumpDatabase(db, stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
   } catch (const std::exception& e) {
