@@ -8,6 +8,7 @@
 #include <exception>
 #include <string>
 
+#include "jet/checker.h"
 #include "jet/csv_export.h"
 #include "jet/database.h"
 #include "jet/dump.h"
@@ -44,6 +45,14 @@ int main(int argc, char** argv) {
       jet::Database db(argv[2]);
       jet::dumpDatabase(db, stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (command == "check" && argc == 3) {
+      jet::Database db(argv[2]);
+      jet::CheckReport report = jet::checkDatabase(db);
+      for (const std::string& note : report.notes) std::printf("note: %s\n", note.c_str());
+      for (const std::string& error : report.errors) std::printf("%s\n", error.c_str());
+      if (report.clean()) std::printf("%s: clean\n", argv[2]);
+      return report.clean() ? 0 : 1;
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "jet: %s\n", e.what());

@@ -1,0 +1,135 @@
+#include "index_page.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "data_page.h"
+#include "error.h"
+
+namespace jet {
+
+IndexPage readIndexPage(const Pager& pager, uint32_t n) {
+  const uint8_t* p = pager.page(n);
+  const std::string& file = pager.path();
+  if (p[0] != kPageIndexNode && p[0] != kPageIndexLeaf) failPage(file, n, "is not an index page");
+  IndexPage page;
+  page.number = n;
+  page.type = p[0];
+  page.freeSpace = le16(p + 2);
+  page.owner = le32(p + 4);
+  page.prev = le32(p + 12);
+  page.next = le32(p + 16);
+  page.tail = le32(p + 20);
+  page.prefixLength = le16(p + 24);
+  const size_t pointerBytes = page.isLeaf() ? 4 : 8;
+
+  std::string prefix;
+  size_t start = kIndexEntriesStart;
+  for (size_t byte = 0; byte < kIndexEntriesStart - kIndexBitmapStart; ++byte) {
+    uint8_t bits = p[kIndexBitmapStart + byte];
+    while (bits) {
+      int k = __builtin_ctz(bits);
+      bits = static_cast<uint8_t>(bits & (bits - 1));
+      size_t end = kIndexEntriesStart + byte * 8 + static_cast<size_t>(k);
+      if (end > kPageSize || end <= start)
+        failPage(file, n, "index entry ends at impossible offset " + std::to_string(end));
+      std::string stored(reinterpret_cast<const char*>(p + start), end - start);
+      std::string full;
+      if (page.entries.empty()) {
+        if (stored.size() < page.prefixLength)
+          failPage(file, n, "first index entry is shorter than the page's shared prefix");
+        prefix = stored.substr(0, page.prefixLength);
+        full = std::move(stored);
+      } else {
+        full = prefix + stored;
+      }
+      if (full.size() < pointerBytes) failPage(file, n, "index entry is shorter than its row pointer");
+      IndexEntry e;
+      size_t keyLength = full.size() - pointerBytes;
+      const auto* f = reinterpret_cast<const uint8_t*>(full.data());
+      e.row = RowPointer{be24(f + keyLength), f[keyLength + 3]};
+      if (!page.isLeaf()) e.child = be32(f + keyLength + 4);
+      e.key.assign(full.data(), keyLength);
+      page.entries.push_back(std::move(e));
+      start = end;
+    }
+  }
+  page.usedEnd = start;
+  return page;
+}
+
+int compareEntry(const std::string& keyA, RowPointer rowA, const std::string& keyB, RowPointer rowB) {
+  int c = std::memcmp(keyA.data(), keyB.data(), std::min(keyA.size(), keyB.size()));
+  if (c != 0) return c < 0 ? -1 : 1;
+  if (keyA.size() != keyB.size()) return keyA.size() < keyB.size() ? -1 : 1;
+  if (rowA == rowB) return 0;
+  return rowA < rowB ? -1 : 1;
+}
+
+IndexReader::IndexReader(const Pager& pager, const TableDef& def, const RealIndex& index)
+    : pager_(pager), def_(def), index_(index) {}
+
+IndexPage IndexReader::page(uint32_t n) const {
+  ++pagesRead_;
+  IndexPage p = readIndexPage(pager_, n);
+  if (p.owner != def_.tdefPage)
+    failPage(pager_.path(), n, "index page belongs to table definition " + std::to_string(p.owner) + ", not to '" +
+                                   def_.name + "'");
+  return p;
+}
+
+// The leaf where the first entry >= `from` lives.
+uint32_t IndexReader::descend(const std::string& from) const {
+  uint32_t n = index_.rootPage;
+  for (int depth = 0;; ++depth) {
+    if (depth > 32) failPage(pager_.path(), n, "index of '" + def_.name + "' is deeper than 32 levels (a loop?)");
+    IndexPage p = page(n);
+    if (p.isLeaf()) return n;
+    uint32_t child = 0;
+    for (const IndexEntry& e : p.entries) {
+      if (compareEntry(e.key, e.row, from, RowPointer{}) >= 0) {
+        child = e.child;
+        break;
+      }
+    }
+    if (child == 0) child = p.tail ? p.tail : (p.entries.empty() ? 0 : p.entries.back().child);
+    if (child == 0) failPage(pager_.path(), n, "index node page has no children");
+    n = child;
+  }
+}
+
+void IndexReader::scanFrom(const std::string& from, const std::function<bool(const IndexEntry&)>& visit) const {
+  uint32_t n = descend(from);
+  for (uint32_t hops = 0; n != 0; ++hops) {
+    if (hops > pager_.pageCount()) failPage(pager_.path(), n, "index leaf chain of '" + def_.name + "' loops");
+    IndexPage p = page(n);
+    if (!p.isLeaf()) failPage(pager_.path(), n, "index leaf chain of '" + def_.name + "' reaches a node page");
+    for (const IndexEntry& e : p.entries) {
+      if (compareEntry(e.key, e.row, from, RowPointer{}) < 0) continue;
+      if (!visit(e)) return;
+    }
+    n = p.next;
+  }
+}
+
+std::vector<RowPointer> IndexReader::seekPrefix(const std::string& prefix) const {
+  std::vector<RowPointer> rows;
+  scanFrom(prefix, [&](const IndexEntry& e) {
+    if (e.key.compare(0, prefix.size(), prefix) != 0) return false;
+    rows.push_back(e.row);
+    return true;
+  });
+  return rows;
+}
+
+std::vector<RowPointer> IndexReader::seekRange(const std::string& lo, const std::string& hi) const {
+  std::vector<RowPointer> rows;
+  scanFrom(lo, [&](const IndexEntry& e) {
+    if (!hi.empty() && e.key.compare(0, hi.size(), hi) > 0) return false;
+    rows.push_back(e.row);
+    return true;
+  });
+  return rows;
+}
+
+}  // namespace jet
