@@ -1,0 +1,38 @@
+// Helpers shared by the engine's tests: where the shared samples and
+// fixtures are, scratch copies of them, and running mdbtools.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace jet::test {
+
+std::filesystem::path sharedDir();
+// Every Access-made sample and every fixture database the tests read.
+std::vector<std::filesystem::path> allDatabases();
+std::filesystem::path smallArchive();
+
+// A fresh temporary folder, removed when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  const std::filesystem::path& path() const { return path_; }
+  // Copies `source` into the folder (writable) and returns the copy's path.
+  std::filesystem::path copy(const std::filesystem::path& source, const std::string& name = "") const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<uint8_t> readFile(const std::filesystem::path& p);
+void writeFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes);
+
+// Runs a shell command and returns its standard output; fails the test when
+// it exits non-zero.
+std::string runCommand(const std::string& command);
+std::string shellQuote(const std::string& s);
+
+}  // namespace jet::test
