@@ -50,6 +50,10 @@ Pager::~Pager() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+void Pager::releaseResident() const {
+  ::madvise(const_cast<uint8_t*>(data_), fileSize_, MADV_DONTNEED);
+}
+
 const uint8_t* Pager::page(uint32_t n) const {
   if (n >= pageCount_)
     failPage(path_, n, "lies beyond the end of the file (" + std::to_string(pageCount_) +

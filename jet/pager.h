@@ -31,6 +31,11 @@ class Pager {
   const uint8_t* page(uint32_t n) const;
   bool contains(uint32_t n) const { return n < pageCount_; }
 
+  // Lets the kernel drop the mapping's resident pages. They stay in the page
+  // cache and are faulted back on the next access, so pointers into the
+  // mapping remain valid; long scans call this to keep memory bounded.
+  void releaseResident() const;
+
   // Raw file bytes, for the header check before the length check.
   const uint8_t* data() const { return data_; }
 

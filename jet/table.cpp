@@ -53,6 +53,9 @@ bool RowCursor::next() {
     }
     ++pageIndex_;
     slot_ = -1;
+    // Every 1,024 pages of rows, let go of the pages read so far (the table's and
+    // the long values'), so a full scan's memory does not grow with the table.
+    if (pageIndex_ % 1024 == 0) pager_.releaseResident();
   }
   return false;
 }

@@ -6,52 +6,64 @@ namespace jet {
 
 namespace {
 
-inline void putCodePoint(std::string& out, uint32_t cp) {
+inline char* putCodePoint(char* o, uint32_t cp) {
   if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
+    *o++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *o++ = static_cast<char>(0xC0 | (cp >> 6));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *o++ = static_cast<char>(0xE0 | (cp >> 12));
+    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *o++ = static_cast<char>(0xF0 | (cp >> 18));
+    *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return o;
 }
 
-// Streams UTF-16 units into UTF-8, pairing surrogates.
-struct Utf8Sink {
-  std::string& out;
+// Streams UTF-16 units into UTF-8, pairing surrogates. Writes into room the
+// caller reserved: at most 3 bytes per unit (a pair takes 4 for 2 units).
+struct Utf8Writer {
+  char* o;
   uint16_t pendingHigh = 0;
 
   void unit(uint16_t u) {
     if (pendingHigh) {
       if (u >= 0xDC00 && u <= 0xDFFF) {
-        putCodePoint(out, 0x10000 + ((static_cast<uint32_t>(pendingHigh) - 0xD800) << 10) + (u - 0xDC00u));
+        o = putCodePoint(o, 0x10000 + ((static_cast<uint32_t>(pendingHigh) - 0xD800) << 10) + (u - 0xDC00u));
         pendingHigh = 0;
         return;
       }
-      putCodePoint(out, 0xFFFD);
+      o = putCodePoint(o, 0xFFFD);
       pendingHigh = 0;
     }
     if (u >= 0xD800 && u <= 0xDBFF) {
       pendingHigh = u;
     } else if (u >= 0xDC00 && u <= 0xDFFF) {
-      putCodePoint(out, 0xFFFD);
+      o = putCodePoint(o, 0xFFFD);
     } else {
-      putCodePoint(out, u);
+      o = putCodePoint(o, u);
     }
   }
   void finish() {
-    if (pendingHigh) putCodePoint(out, 0xFFFD);
+    if (pendingHigh) o = putCodePoint(o, 0xFFFD);
     pendingHigh = 0;
   }
 };
+
+// Runs `fill` on room for `maxBytes` more bytes at the end of `out`, then
+// trims `out` to what was written.
+template <typename Fill>
+void appendWith(std::string& out, size_t maxBytes, Fill&& fill) {
+  size_t before = out.size();
+  out.resize(before + maxBytes);
+  char* end = fill(out.data() + before);
+  out.resize(static_cast<size_t>(end - out.data()));
+}
 
 template <typename Emit>
 void forEachUnit(const uint8_t* p, size_t n, Emit&& emit) {
@@ -79,19 +91,34 @@ void forEachUnit(const uint8_t* p, size_t n, Emit&& emit) {
 
 }  // namespace
 
-void utf16leToUtf8(const uint8_t* p, size_t n, std::string& out) {
-  out.reserve(out.size() + n + n / 2);
-  Utf8Sink sink{out};
+// Converts n bytes of UTF-16LE at p, writing at o; returns the new end.
+// The common cases are inline; surrogates look at the next unit directly.
+char* convertUtf16le(const uint8_t* p, size_t n, char* o) {
   size_t i = 0;
-  for (; i + 1 < n; i += 2) {
-    uint16_t u = le16(p + i);
-    if (u < 0x80 && !sink.pendingHigh) {
-      out.push_back(static_cast<char>(u));
+  while (i + 1 < n) {
+    uint32_t u = le16(p + i);
+    i += 2;
+    if (u < 0x80) {
+      *o++ = static_cast<char>(u);
+    } else if (u < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (u >> 6));
+      *o++ = static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u < 0xD800 || u > 0xDFFF) {
+      *o++ = static_cast<char>(0xE0 | (u >> 12));
+      *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u <= 0xDBFF && i + 1 < n && le16(p + i) >= 0xDC00 && le16(p + i) <= 0xDFFF) {
+      o = putCodePoint(o, 0x10000 + ((u - 0xD800) << 10) + (le16(p + i) - 0xDC00u));
+      i += 2;
     } else {
-      sink.unit(u);
+      o = putCodePoint(o, 0xFFFD);
     }
   }
-  sink.finish();
+  return o;
+}
+
+void utf16leToUtf8(const uint8_t* p, size_t n, std::string& out) {
+  appendWith(out, n / 2 * 3 + 3, [&](char* o) { return convertUtf16le(p, n, o); });
 }
 
 void decodeText(const uint8_t* p, size_t n, std::string& out) {
@@ -99,9 +126,13 @@ void decodeText(const uint8_t* p, size_t n, std::string& out) {
     utf16leToUtf8(p, n, out);
     return;
   }
-  Utf8Sink sink{out};
-  forEachUnit(p, n, [&](uint16_t u) { sink.unit(u); });
-  sink.finish();
+  // A compressed byte becomes at most 2 UTF-8 bytes, a 2-byte unit at most 3.
+  appendWith(out, n * 2 + 3, [&](char* o) {
+    Utf8Writer w{o};
+    forEachUnit(p, n, [&](uint16_t u) { w.unit(u); });
+    w.finish();
+    return w.o;
+  });
 }
 
 std::string decodeText(const uint8_t* p, size_t n) {
@@ -119,9 +150,12 @@ std::u16string decodeTextUtf16(const uint8_t* p, size_t n) {
 
 std::string utf16ToUtf8(const std::u16string& units) {
   std::string out;
-  Utf8Sink sink{out};
-  for (char16_t u : units) sink.unit(static_cast<uint16_t>(u));
-  sink.finish();
+  appendWith(out, units.size() * 3 + 3, [&](char* o) {
+    Utf8Writer w{o};
+    for (char16_t u : units) w.unit(static_cast<uint16_t>(u));
+    w.finish();
+    return w.o;
+  });
   return out;
 }
 
