@@ -8,7 +8,12 @@
 namespace jet {
 
 Table::Table(const Pager& pager, TableDef def)
-    : pager_(pager), def_(std::move(def)), owned_(readUsageMap(pager, def_.ownedMap)) {}
+    : pager_(pager), def_(std::move(def)) {}
+
+const std::vector<uint32_t>& Table::dataPages() const {
+  if (!owned_) owned_ = readUsageMap(pager_, def_.ownedMap);
+  return owned_->pages;
+}
 
 RowCursor::RowCursor(const Table& table) : table_(table), pager_(table.pager()) {}
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,15 +59,16 @@ class Table {
 
   const TableDef& def() const { return def_; }
   const Pager& pager() const { return pager_; }
-  const std::vector<uint32_t>& dataPages() const { return owned_.pages; }
-  const UsageMap& ownedMap() const { return owned_; }
+  // The data pages the table owns, read from its usage map on first use so
+  // that opening a table costs the same whatever its size.
+  const std::vector<uint32_t>& dataPages() const;
 
   RowCursor scan() const { return RowCursor(*this); }
 
  private:
   const Pager& pager_;
   TableDef def_;
-  UsageMap owned_;
+  mutable std::optional<UsageMap> owned_;
 };
 
 }  // namespace jet

@@ -129,3 +129,47 @@ TEST(BadInput, RandomDamageNeverCrashes) {
 
 }  // namespace
 }  // namespace jet
+
+namespace jet {
+namespace {
+
+// The cursor decodes lazily: a scan that reads only TOPIC_ID never touches
+// the long values of T_MESSAGE, so a broken one does not stop it.
+TEST(BadInput, ADamagedMemoOnlyFailsWhenItIsRead) {
+  test::ScratchDir dir;
+  fs::path copy = dir.copy(test::smallArchive());
+  size_t at = 0;
+  {
+    Database db(copy.string());
+    const Table& t = db.table("FORUM_TOPICS");
+    RowCursor c = t.scan();
+    const Column& id = *t.def().columnByName("TOPIC_ID");
+    while (c.next() && std::get<int64_t>(c.value(id)) != 1023) {
+    }
+    ValueBytes b = c.row().bytes(*t.def().columnByName("T_MESSAGE"));
+    at = static_cast<size_t>(b.data - db.pager().data()) + 4;
+  }
+  std::vector<uint8_t> bytes = test::readFile(copy);
+  bytes[at + 1] = 2;  // the long value now points at the catalog's definition page
+  bytes[at + 2] = 0;
+  test::writeFile(copy, bytes);
+
+  Database db(copy.string());
+  const Table& t = db.table("FORUM_TOPICS");
+  int rows = 0;
+  RowCursor ids = t.scan();
+  while (ids.next()) {
+    (void)ids.value(*t.def().columnByName("TOPIC_ID"));
+    ++rows;
+  }
+  EXPECT_EQ(rows, 40);
+  RowCursor messages = t.scan();
+  EXPECT_THROW(
+      {
+        while (messages.next()) (void)messages.value(*t.def().columnByName("T_MESSAGE"));
+      },
+      Error);
+}
+
+}  // namespace
+}  // namespace jet
