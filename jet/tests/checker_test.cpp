@@ -11,6 +11,7 @@
 #include "jet/database.h"
 #include "jet/index_page.h"
 #include "jet/long_value.h"
+#include "jet/usage_map.h"
 #include "test_support.h"
 
 namespace jet {
@@ -99,6 +100,18 @@ const Fault kFaults[] = {
        return std::vector<std::pair<size_t, std::vector<uint8_t>>>{{static_cast<size_t>(page) * kPageSize, {0x04}}};
      },
      "is not a data page"},
+    {"a data page missing from its table's page map",
+     [](const Database& db) {
+       const Table& t = db.table("FORUM_REPLY");
+       UsageMap owned = readUsageMap(db.pager(), t.def().ownedMap);
+       uint32_t page = owned.pages.front();
+       // The fixtures' writer keeps page maps as bitmap pages (reference maps).
+       EXPECT_EQ(owned.kind, UsageMap::Kind::Reference);
+       size_t at = static_cast<size_t>(owned.bitmapPages.at(0)) * kPageSize + 4 + page / 8;
+       uint8_t cleared = static_cast<uint8_t>(db.pager().data()[at] & ~(1u << (page % 8)));
+       return std::vector<std::pair<size_t, std::vector<uint8_t>>>{{at, {cleared}}};
+     },
+     "holds its live rows but is not in its owned map"},
     {"an entry out of order",
      [](const Database& db) {
        const TableDef& def = db.table("FORUM_CATEGORY").def();
