@@ -87,13 +87,6 @@ void appendExportDate(std::string& out, double td) {
   out.append(tmp);
 }
 
-void appendGuid(std::string& out, const uint8_t* k) {
-  char tmp[48];
-  std::snprintf(tmp, sizeof tmp, "\"{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}\"", k[3], k[2],
-                k[1], k[0], k[5], k[4], k[7], k[6], k[8], k[9], k[10], k[11], k[12], k[13], k[14], k[15]);
-  out.append(tmp);
-}
-
 void appendField(std::string& out, const RowCursor& cur, const Column& c, std::string& text,
                  std::vector<uint8_t>& bytes) {
   if (c.type == ColumnType::Boolean) {
@@ -135,7 +128,11 @@ void appendField(std::string& out, const RowCursor& cur, const Column& c, std::s
       out += decimalText(v < 0, mag, 4);
       break;
     }
-    case ColumnType::Guid: appendGuid(out, p); break;
+    case ColumnType::Guid:
+      out.push_back('"');
+      out += guidText(p);
+      out.push_back('"');
+      break;
     case ColumnType::Decimal: {
       Decimal d = std::get<Decimal>(decodeFixed(c, p, b.length));
       out += decimalText(d.negative, d.magnitude, d.scale);

@@ -78,14 +78,6 @@ void appendDate(std::string& out, double days) {
   }
 }
 
-std::string guidText(const Guid& g) {
-  const uint8_t* k = g.bytes.data();
-  char tmp[48];
-  std::snprintf(tmp, sizeof tmp, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", k[3], k[2],
-                k[1], k[0], k[5], k[4], k[7], k[6], k[8], k[9], k[10], k[11], k[12], k[13], k[14], k[15]);
-  return tmp;
-}
-
 std::string columnLine(const Column& c) {
   std::string s = "COLUMN " + c.name + " " + columnTypeName(c.type);
   if (c.type == ColumnType::Text) s += "(" + std::to_string(c.length / 2) + ")";
@@ -212,7 +204,7 @@ std::string dumpValue(const Column& c, const Value& v) {
         else if constexpr (std::is_same_v<T, DateTime>) appendDate(out, x.days);
         else if constexpr (std::is_same_v<T, std::string>) escapeText(out, x);
         else if constexpr (std::is_same_v<T, Bytes>) appendHex(out, x);
-        else if constexpr (std::is_same_v<T, Guid>) out = guidText(x);
+        else if constexpr (std::is_same_v<T, Guid>) out = guidText(x.bytes.data());
         else if constexpr (std::is_same_v<T, Decimal>) out = decimalText(x.negative, x.magnitude, c.scale);
       },
       v);

@@ -1,6 +1,7 @@
 #include "value.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "bytes.h"
 
@@ -82,6 +83,13 @@ bool toCalendar(double days, CalendarTime& out) {
   out.minute = static_cast<int>((secs / 60) % 60);
   out.second = static_cast<int>(secs % 60);
   return true;
+}
+
+std::string guidText(const uint8_t* k) {
+  char tmp[48];
+  std::snprintf(tmp, sizeof tmp, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", k[3], k[2],
+                k[1], k[0], k[5], k[4], k[7], k[6], k[8], k[9], k[10], k[11], k[12], k[13], k[14], k[15]);
+  return tmp;
 }
 
 std::string decimalText(bool negative, uint128 magnitude, unsigned scale) {

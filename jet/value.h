@@ -42,7 +42,7 @@ using Value = std::variant<std::monostate, bool, int64_t, Currency, float, doubl
 inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
 
 // Decodes a fixed-length value of `column` from its stored bytes (exactly
-// the column's length). Raises jet::Error through `where` on bad input.
+// the column's length, which the caller has checked).
 Value decodeFixed(const Column& column, const uint8_t* bytes, size_t length);
 
 // Jet date (days since 1899-12-30, fraction = time of day even for negative
@@ -52,6 +52,10 @@ struct CalendarTime {
   int64_t nanos = 0;
 };
 bool toCalendar(double days, CalendarTime& out);
+
+// {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} from the 16 stored bytes (first
+// three fields little-endian, as Windows stores GUIDs).
+std::string guidText(const uint8_t* bytes);
 
 // Unscaled 128-bit integer as decimal digits, `scale` of them after a point.
 std::string decimalText(bool negative, uint128 magnitude, unsigned scale);
