@@ -141,10 +141,15 @@ std::string decodeText(const uint8_t* p, size_t n) {
   return s;
 }
 
+void decodeTextUtf16(const uint8_t* p, size_t n, std::u16string& out) {
+  out.clear();
+  out.reserve(n);
+  forEachUnit(p, n, [&](uint16_t u) { out.push_back(static_cast<char16_t>(u)); });
+}
+
 std::u16string decodeTextUtf16(const uint8_t* p, size_t n) {
   std::u16string s;
-  s.reserve(n / 2 + 1);
-  forEachUnit(p, n, [&](uint16_t u) { s.push_back(static_cast<char16_t>(u)); });
+  decodeTextUtf16(p, n, s);
   return s;
 }
 

@@ -17,6 +17,8 @@ std::string decodeText(const uint8_t* bytes, size_t length);
 
 // The UTF-16 code units of stored text bytes (either form).
 std::u16string decodeTextUtf16(const uint8_t* bytes, size_t length);
+// The same into `out` (replacing its content, reusing its storage).
+void decodeTextUtf16(const uint8_t* bytes, size_t length, std::u16string& out);
 
 // UTF-16LE bytes (names in table definitions) to UTF-8.
 void utf16leToUtf8(const uint8_t* bytes, size_t length, std::string& out);
