@@ -3,6 +3,10 @@
 //   jet export FILE TABLE    one table as CSV (the form mdb-export prints)
 //   jet dump FILE            the whole database in the canonical dump form
 //   jet check FILE           consistency check; exit 1 with findings
+//   jet sql FILE STATEMENT   one SQL statement: rows as tab-separated text
+//                            under a header (null \N; tab, line breaks and
+//                            backslash escaped as in the dump; blobs as 0x
+//                            hex), or the number of rows changed
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -12,15 +16,62 @@
 #include "jet/csv_export.h"
 #include "jet/database.h"
 #include "jet/dump.h"
+#include "sql/sql_connection.h"
 
 namespace {
+
+std::string tsvField(const sql::SqlValue& v) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  switch (v.type) {
+    case sql::SqlValue::Type::Null: return "\\N";
+    case sql::SqlValue::Type::Blob:
+      out = "0x";
+      for (unsigned char c : v.bytes) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+      }
+      return out;
+    case sql::SqlValue::Type::Text:
+      for (char c : v.bytes) {
+        switch (c) {
+          case '\\': out += "\\\\"; break;
+          case '\t': out += "\\t"; break;
+          case '\n': out += "\\n"; break;
+          case '\r': out += "\\r"; break;
+          default: out.push_back(c);
+        }
+      }
+      return out;
+    default: return v.asString();
+  }
+}
+
+int runSql(const char* file, const char* statement) {
+  sql::SqlConnection connection(file);
+  sql::ResultSet result = connection.execute(statement);
+  if (!result.returnsRows) {
+    std::printf("%lld\n", static_cast<long long>(result.changes));
+    return 0;
+  }
+  std::string out;
+  for (size_t i = 0; i < result.columns.size(); ++i) out += (i ? "\t" : "") + result.columns[i];
+  out += "\n";
+  for (const auto& row : result.rows) {
+    for (size_t i = 0; i < row.size(); ++i) out += (i ? "\t" : "") + tsvField(row[i]);
+    out += "\n";
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
 
 int usage() {
   std::fputs(
       "usage: jet tables FILE\n"
       "       jet export FILE TABLE\n"
       "       jet dump FILE\n"
-      "       jet check FILE\n",
+      "       jet check FILE\n"
+      "       jet sql FILE STATEMENT\n",
       stderr);
   return 2;
 }
@@ -46,6 +97,7 @@ int main(int argc, char** argv) {
       jet::dumpDatabase(db, stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
+    if (command == "sql" && argc == 4) return runSql(argv[2], argv[3]);
     if (command == "check" && argc == 3) {
       jet::Database db(argv[2]);
       jet::CheckReport report = jet::checkDatabase(db);

@@ -1,0 +1,23 @@
+// The statements of the lists and the topic page, exactly as the reader
+// sends them. Ids go in unchanged and unquoted.
+#pragma once
+
+#include <string>
+
+namespace archive {
+
+// Top categories by display order.
+extern const char* const kCategoryStatement;
+// Every forum, by category then id.
+extern const char* const kForumListStatement;
+// The topic list's stored statement: forum 914, oldest first.
+extern const char* const kStoredTopicStatement;
+// The replies query's stored statement (replaced before it first runs).
+extern const char* const kStoredRepliesStatement;
+
+// One forum's topics with their authors' names, newest first.
+std::string forumStatement(const std::string& forumId);
+// The replies of one topic with their authors' names.
+std::string repliesStatement(const std::string& topicId);
+
+}  // namespace archive
