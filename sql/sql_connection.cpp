@@ -52,6 +52,32 @@ SqlValue columnValue(sqlite3_stmt* st, int i) {
 
 }  // namespace
 
+ResultSet runStatement(sqlite3* db, const std::string& statement) {
+  sqlite3_stmt* st = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db, statement.c_str(), static_cast<int>(statement.size()), &st, &tail) != SQLITE_OK)
+    throw SqlError(sqlite3_errmsg(db));
+  if (!st) throw SqlError("the statement is empty");
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+  for (const char* t = tail; t && *t; ++t)
+    if (!isspace(static_cast<unsigned char>(*t)) && *t != ';') throw SqlError("only one statement can run at a time");
+
+  ResultSet out;
+  int n = sqlite3_column_count(st);
+  out.returnsRows = n > 0;
+  for (int i = 0; i < n; ++i) out.columns.push_back(sqlite3_column_name(st, i));
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    std::vector<SqlValue> row;
+    row.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) row.push_back(columnValue(st, i));
+    out.rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) throw SqlError(sqlite3_errmsg(db));
+  out.changes = sqlite3_changes64(db);
+  return out;
+}
+
 SqlConnection::SqlConnection(const std::string& path) {
   try {
     database_ = std::make_unique<jet::Database>(path);
@@ -109,30 +135,13 @@ void SqlConnection::declare(const std::string& ddl) {
 }
 
 ResultSet SqlConnection::execute(const std::string& statement) {
-  sqlite3_stmt* st = nullptr;
-  const char* tail = nullptr;
   refusal_.clear();
-  if (sqlite3_prepare_v2(db_, statement.c_str(), static_cast<int>(statement.size()), &st, &tail) != SQLITE_OK)
-    throw SqlError(refusal_.empty() ? sqlite3_errmsg(db_) : refusal_);
-  if (!st) throw SqlError("the statement is empty");
-  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
-  for (const char* t = tail; t && *t; ++t)
-    if (!isspace(static_cast<unsigned char>(*t)) && *t != ';') throw SqlError("only one statement can run at a time");
-
-  ResultSet out;
-  int n = sqlite3_column_count(st);
-  out.returnsRows = n > 0;
-  for (int i = 0; i < n; ++i) out.columns.push_back(sqlite3_column_name(st, i));
-  int rc;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    std::vector<SqlValue> row;
-    row.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) row.push_back(columnValue(st, i));
-    out.rows.push_back(std::move(row));
+  try {
+    return runStatement(db_, statement);
+  } catch (const SqlError&) {
+    if (!refusal_.empty()) throw SqlError(refusal_);
+    throw;
   }
-  if (rc != SQLITE_DONE) throw SqlError(sqlite3_errmsg(db_));
-  out.changes = sqlite3_changes64(db_);
-  return out;
 }
 
 void SqlConnection::attachLink(const std::string& name, const std::string& file, const std::string& remoteTable) {

@@ -31,6 +31,9 @@ struct ResultSet {
   bool returnsRows = false;
 };
 
+// Runs one statement on any SQLite connection and fetches all its rows.
+ResultSet runStatement(sqlite3* db, const std::string& statement);
+
 class SqlConnection {
  public:
   // Opens `path` (raising SqlError with the engine's message) and declares
