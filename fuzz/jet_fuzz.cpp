@@ -31,7 +31,7 @@ void readEverything(const std::string& path) {
         for (const jet::Column& col : t.def().columns) (void)c.value(col);
       for (const jet::RealIndex& ix : t.def().realIndexes) {
         jet::IndexReader r(db.pager(), t.def(), ix);
-        r.scanAll([](const jet::IndexEntry&) { return true; });
+        r.scanAll([](const jet::IndexEntryRef&) { return true; });
       }
     } catch (const jet::Error&) {
     }

@@ -58,7 +58,14 @@ IndexPage readIndexPage(const Pager& pager, uint32_t n) {
   return page;
 }
 
-int compareEntry(const std::string& keyA, RowPointer rowA, const std::string& keyB, RowPointer rowB) {
+void badEntry(const Pager& pager, uint32_t page, const char* what) { failPage(pager.path(), page, what); }
+
+IndexPageView::IndexPageView(const Pager& pager, uint32_t page)
+    : pager_(pager), number_(page), bytes_(pager.page(page)) {
+  if (bytes_[0] != kPageIndexNode && bytes_[0] != kPageIndexLeaf) failPage(pager.path(), page, "is not an index page");
+}
+
+int compareEntry(std::string_view keyA, RowPointer rowA, std::string_view keyB, RowPointer rowB) {
   int c = std::memcmp(keyA.data(), keyB.data(), std::min(keyA.size(), keyB.size()));
   if (c != 0) return c < 0 ? -1 : 1;
   if (keyA.size() != keyB.size()) return keyA.size() < keyB.size() ? -1 : 1;
@@ -69,11 +76,11 @@ int compareEntry(const std::string& keyA, RowPointer rowA, const std::string& ke
 IndexReader::IndexReader(const Pager& pager, const TableDef& def, const RealIndex& index)
     : pager_(pager), def_(def), index_(index) {}
 
-IndexPage IndexReader::page(uint32_t n) const {
+IndexPageView IndexReader::page(uint32_t n) const {
   ++pagesRead_;
-  IndexPage p = readIndexPage(pager_, n);
-  if (p.owner != def_.tdefPage)
-    failPage(pager_.path(), n, "index page belongs to table definition " + std::to_string(p.owner) + ", not to '" +
+  IndexPageView p(pager_, n);
+  if (p.owner() != def_.tdefPage)
+    failPage(pager_.path(), n, "index page belongs to table definition " + std::to_string(p.owner()) + ", not to '" +
                                    def_.name + "'");
   return p;
 }
@@ -83,39 +90,43 @@ uint32_t IndexReader::descend(const std::string& from) const {
   uint32_t n = index_.rootPage;
   for (int depth = 0;; ++depth) {
     if (depth > 32) failPage(pager_.path(), n, "index of '" + def_.name + "' is deeper than 32 levels (a loop?)");
-    IndexPage p = page(n);
+    IndexPageView p = page(n);
     if (p.isLeaf()) return n;
-    uint32_t child = 0;
-    for (const IndexEntry& e : p.entries) {
+    uint32_t child = 0, last = 0;
+    p.forEach([&](const IndexEntryRef& e) {
+      last = e.child;
       if (compareEntry(e.key, e.row, from, RowPointer{}) >= 0) {
         child = e.child;
-        break;
+        return false;
       }
-    }
-    if (child == 0) child = p.tail ? p.tail : (p.entries.empty() ? 0 : p.entries.back().child);
+      return true;
+    });
+    if (child == 0) child = p.tail() ? p.tail() : last;
     if (child == 0) failPage(pager_.path(), n, "index node page has no children");
     n = child;
   }
 }
 
-void IndexReader::scanFrom(const std::string& from, const std::function<bool(const IndexEntry&)>& visit) const {
+void IndexReader::scanFrom(const std::string& from, const std::function<bool(const IndexEntryRef&)>& visit) const {
   uint32_t n = descend(from);
-  for (uint32_t hops = 0; n != 0; ++hops) {
+  bool more = true;
+  for (uint32_t hops = 0; n != 0 && more; ++hops) {
     if (hops > pager_.pageCount()) failPage(pager_.path(), n, "index leaf chain of '" + def_.name + "' loops");
-    IndexPage p = page(n);
+    IndexPageView p = page(n);
     if (!p.isLeaf()) failPage(pager_.path(), n, "index leaf chain of '" + def_.name + "' reaches a node page");
-    for (const IndexEntry& e : p.entries) {
-      if (compareEntry(e.key, e.row, from, RowPointer{}) < 0) continue;
-      if (!visit(e)) return;
-    }
-    n = p.next;
+    p.forEach([&](const IndexEntryRef& e) {
+      if (compareEntry(e.key, e.row, from, RowPointer{}) < 0) return true;
+      more = visit(e);
+      return more;
+    });
+    n = p.next();
   }
 }
 
 std::vector<RowPointer> IndexReader::seekPrefix(const std::string& prefix) const {
   std::vector<RowPointer> rows;
-  scanFrom(prefix, [&](const IndexEntry& e) {
-    if (e.key.compare(0, prefix.size(), prefix) != 0) return false;
+  scanFrom(prefix, [&](const IndexEntryRef& e) {
+    if (e.key.substr(0, prefix.size()) != prefix) return false;
     rows.push_back(e.row);
     return true;
   });
@@ -124,8 +135,8 @@ std::vector<RowPointer> IndexReader::seekPrefix(const std::string& prefix) const
 
 std::vector<RowPointer> IndexReader::seekRange(const std::string& lo, const std::string& hi) const {
   std::vector<RowPointer> rows;
-  scanFrom(lo, [&](const IndexEntry& e) {
-    if (!hi.empty() && e.key.compare(0, hi.size(), hi) > 0) return false;
+  scanFrom(lo, [&](const IndexEntryRef& e) {
+    if (!hi.empty() && e.key.substr(0, hi.size()) > hi) return false;
     rows.push_back(e.row);
     return true;
   });

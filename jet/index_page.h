@@ -9,7 +9,9 @@
 // The last child of a node is its tail and has no entry.
 #pragma once
 
+#include <cstring>
 #include <functional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -46,7 +48,37 @@ struct IndexPage {
 IndexPage readIndexPage(const Pager& pager, uint32_t page);
 
 // Entries order by key bytes (unsigned, shorter prefix first), then row.
-int compareEntry(const std::string& keyA, RowPointer rowA, const std::string& keyB, RowPointer rowB);
+int compareEntry(std::string_view keyA, RowPointer rowA, std::string_view keyB, RowPointer rowB);
+
+[[noreturn]] void badEntry(const Pager& pager, uint32_t page, const char* what);
+
+// An entry seen in place while walking a page: the key's bytes live in a
+// scratch buffer that the next entry overwrites.
+struct IndexEntryRef {
+  std::string_view key;
+  RowPointer row;
+  uint32_t child = 0;
+};
+
+// Walks the entries of an index page without building them: each entry's
+// full bytes (shared prefix + stored bytes) are assembled in one buffer.
+// Raises on a page of another type or entries that do not fit.
+class IndexPageView {
+ public:
+  IndexPageView(const Pager& pager, uint32_t page);
+  bool isLeaf() const { return bytes_[0] == 0x04; }
+  uint32_t owner() const { return le32(bytes_ + 4); }
+  uint32_t next() const { return le32(bytes_ + 16); }
+  uint32_t tail() const { return le32(bytes_ + 20); }
+  // Calls `visit` on each entry in order until it returns false.
+  template <typename Visit>
+  void forEach(Visit&& visit) const;
+
+ private:
+  const Pager& pager_;
+  uint32_t number_;
+  const uint8_t* bytes_;
+};
 
 // Reads one real index through its B-tree.
 class IndexReader {
@@ -55,9 +87,9 @@ class IndexReader {
 
   // Calls `visit` on leaf entries in key order, starting at the first entry
   // whose key is >= `from`, until it returns false.
-  void scanFrom(const std::string& from, const std::function<bool(const IndexEntry&)>& visit) const;
+  void scanFrom(const std::string& from, const std::function<bool(const IndexEntryRef&)>& visit) const;
   // Every leaf entry in order.
-  void scanAll(const std::function<bool(const IndexEntry&)>& visit) const { scanFrom(std::string(), visit); }
+  void scanAll(const std::function<bool(const IndexEntryRef&)>& visit) const { scanFrom(std::string(), visit); }
 
   // Rows whose key starts with `prefix` (all key parts given, or the
   // leading ones): equality on the leading columns.
@@ -71,7 +103,7 @@ class IndexReader {
   size_t pagesRead() const { return pagesRead_; }
 
  private:
-  IndexPage page(uint32_t n) const;
+  IndexPageView page(uint32_t n) const;
   uint32_t descend(const std::string& from) const;
 
   const Pager& pager_;
@@ -79,5 +111,43 @@ class IndexReader {
   const RealIndex& index_;
   mutable size_t pagesRead_ = 0;
 };
+
+template <typename Visit>
+void IndexPageView::forEach(Visit&& visit) const {
+  const size_t pointerBytes = isLeaf() ? 4 : 8;
+  const size_t prefixLength = le16(bytes_ + 24);
+  uint8_t full[kPageSize * 2];
+  size_t start = kIndexEntriesStart;
+  bool first = true;
+  for (size_t byte = 0; byte < kIndexEntriesStart - kIndexBitmapStart; ++byte) {
+    uint8_t bits = bytes_[kIndexBitmapStart + byte];
+    while (bits) {
+      int k = __builtin_ctz(bits);
+      bits = static_cast<uint8_t>(bits & (bits - 1));
+      size_t end = kIndexEntriesStart + byte * 8 + static_cast<size_t>(k);
+      if (end > kPageSize || end <= start) badEntry(pager_, number_, "index entry ends at impossible offset");
+      size_t length = end - start;
+      size_t at = 0;
+      if (first) {
+        if (length < prefixLength) badEntry(pager_, number_, "first index entry is shorter than the shared prefix");
+        std::memcpy(full, bytes_ + start, length);
+        at = length;
+        first = false;
+      } else {
+        // The shared prefix is still at the front of `full` from the first entry.
+        std::memcpy(full + prefixLength, bytes_ + start, length);
+        at = prefixLength + length;
+      }
+      if (at < pointerBytes) badEntry(pager_, number_, "index entry is shorter than its row pointer");
+      size_t keyLength = at - pointerBytes;
+      IndexEntryRef e;
+      e.key = std::string_view(reinterpret_cast<const char*>(full), keyLength);
+      e.row = RowPointer{be24(full + keyLength), full[keyLength + 3]};
+      if (pointerBytes == 8) e.child = be32(full + keyLength + 4);
+      if (!visit(e)) return;
+      start = end;
+    }
+  }
+}
 
 }  // namespace jet

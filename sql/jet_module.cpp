@@ -424,7 +424,7 @@ int filter(sqlite3_vtab_cursor* p, int idxNum, const char* idxStr, int, sqlite3_
         c->likes.push_back(Cursor::Like{vt->columns[column], cached});
       } else if (op == 'O' || op == 'R') {
         jet::IndexReader reader(vt->db->pager(), def, *index);
-        reader.scanAll([&](const jet::IndexEntry& e) {
+        reader.scanAll([&](const jet::IndexEntryRef& e) {
           c->list.push_back(e.row);
           return true;
         });

@@ -91,7 +91,7 @@ void readEverything(const fs::path& p) {
         for (const Column& col : t.def().columns) (void)c.value(col);
       for (const RealIndex& ix : t.def().realIndexes) {
         IndexReader r(db.pager(), t.def(), ix);
-        r.scanAll([](const IndexEntry&) { return true; });
+        r.scanAll([](const IndexEntryRef&) { return true; });
       }
     } catch (const Error&) {
     }

@@ -84,7 +84,7 @@ TEST(Seek, DescendingIndexOfAnAccessFileReturnsKeysInDescendingOrder) {
   std::vector<int64_t> seen;
   RowCursor cur = t.scan();
   size_t nulls = 0;
-  reader.scanAll([&](const IndexEntry& e) {
+  reader.scanAll([&](const IndexEntryRef& e) {
     EXPECT_TRUE(cur.moveTo(e.row));
     Value v = cur.value(col);
     if (isNull(v)) ++nulls;

@@ -1,0 +1,13 @@
+// A native SQLite copy of a Jet database, with the same tables, columns,
+// values and indexes, made once through the SQL bridge and kept beside the
+// inflated bench archive. Benchmarks run the same statements on both.
+#pragma once
+
+#include <string>
+
+namespace bench {
+
+// Path of the SQLite copy of `jetFile` (made when missing).
+std::string nativeCopy(const std::string& jetFile);
+
+}  // namespace bench
