@@ -17,6 +17,12 @@ small=$shared/fixtures/small/ostrel.mdb
 "$jet" check "$small" > "$tmp/out" || fail "check of a clean file"
 grep -q "clean" "$tmp/out" || fail "check prints clean"
 
+out=$("$jet" sql "$small" "select FORUM_ID, F_LAST_POST from forum_forum where FORUM_ID in (912, 914) order by 1")
+[ "$out" = "$(printf 'FORUM_ID\tF_LAST_POST\n912\t\\N\n914\t20030417214356')" ] || fail "sql rows: $out"
+[ "$("$jet" sql "$small" "create temp table t(x)")" = "0" ] || fail "sql without rows prints the rows changed"
+"$jet" sql "$small" "select * from nowhere" 2> "$tmp/err" && fail "a failing statement exits 0"
+grep -q "no such table: nowhere" "$tmp/err" || fail "sql error message: $(cat "$tmp/err")"
+
 "$jet" export "$small" NO_SUCH_TABLE > "$tmp/out" 2> "$tmp/err" && fail "missing table exits 0"
 [ -s "$tmp/out" ] && fail "missing table printed to stdout"
 grep -q "table 'NO_SUCH_TABLE' does not exist" "$tmp/err" || fail "missing table message: $(cat "$tmp/err")"
