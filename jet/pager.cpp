@@ -1,64 +1,386 @@
 #include "pager.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
+#include "bytes.h"
 #include "error.h"
 
 namespace jet {
 
-Pager::Pager(const std::string& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) failFile(path, std::string("cannot open: ") + std::strerror(errno));
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) {
-    int e = errno;
-    ::close(fd_);
-    failFile(path, std::string("cannot read its size: ") + std::strerror(e));
+namespace {
+
+// Address space reserved for the mapping: the largest Jet 4 file (2 GB)
+// and some room, so that growing the file never moves the mapping.
+constexpr size_t kReserve = (size_t{1} << 31) + (size_t{1} << 24);
+constexpr char kJournalMagic[8] = {'J', 'E', 'T', 'J', 'R', 'N', 'L', '1'};
+constexpr size_t kJournalHeader = 20;
+constexpr size_t kJournalRecord = 4 + kPageSize;
+constexpr size_t kJournalTrailer = 12;
+
+struct FaultState {
+  uint64_t failAt = 0;  // 0: off
+  PagerFault::Action action = PagerFault::Action::Throw;
+  uint64_t writes = 0;
+};
+FaultState& fault() {
+  static FaultState f;
+  return f;
+}
+
+uint64_t fnv1a(const uint8_t* p, size_t n, uint64_t h = 1469598103934665603ull) {
+  for (size_t i = 0; i < n; ++i) {
+    h ^= p[i];
+    h *= 1099511628211ull;
   }
-  if (!S_ISREG(st.st_mode)) {
+  return h;
+}
+
+std::string errnoText() { return std::strerror(errno); }
+
+void syncFolderOf(const std::string& path) {
+  std::string dir = std::filesystem::path(path).parent_path().string();
+  if (dir.empty()) dir = ".";
+  int d = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (d >= 0) {
+    ::fsync(d);
+    ::close(d);
+  }
+}
+
+void writeAll(int fd, const uint8_t* p, size_t n, uint64_t offset, const std::string& what) {
+  while (n > 0) {
+    ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      throw Error(what + ": " + errnoText());
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+    offset += static_cast<uint64_t>(w);
+  }
+}
+
+// Holds the file's exclusive lock for a scope.
+struct FileLock {
+  int fd;
+  explicit FileLock(int f) : fd(f) {
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FileLock() { ::flock(fd, LOCK_UN); }
+};
+
+}  // namespace
+
+void PagerFault::arm(uint64_t failAtWrite, Action action) {
+  fault() = FaultState{failAtWrite, action, 0};
+}
+void PagerFault::disarm() { fault() = FaultState{}; }
+
+void Pager::countWrite() {
+  FaultState& f = fault();
+  if (f.failAt == 0) return;
+  if (++f.writes == f.failAt) {
+    if (f.action == PagerFault::Action::ExitProcess) ::_exit(77);
+    throw Error(path_ + ": simulated failure at page write " + std::to_string(f.writes));
+  }
+}
+
+Pager::Pager(const std::string& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  writable_ = fd_ >= 0;
+  if (fd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) failFile(path, "cannot open: " + errnoText());
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd_);
     failFile(path, "is not a regular file");
   }
+  try {
+    recoverJournal();
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
+  ::fstat(fd_, &st);
   fileSize_ = static_cast<uint64_t>(st.st_size);
   if (fileSize_ < kPageSize) {
     ::close(fd_);
-    failFile(path, "is " + std::to_string(fileSize_) +
-                       " bytes long, too short to be a Jet database (one page is 4096 bytes)");
+    failFile(path, "is " + std::to_string(fileSize_) + " bytes long, too short to be a Jet database (one page is 4096 bytes)");
   }
-  if (fileSize_ / kPageSize > 0xFFFFFFu) {
+  if (fileSize_ > kReserve) {
     ::close(fd_);
     failFile(path, "is larger than any Jet 4 database can be");
   }
-  void* m = ::mmap(nullptr, fileSize_, PROT_READ, MAP_SHARED, fd_, 0);
+  mapped_ = kReserve;
+  void* m = ::mmap(nullptr, mapped_, PROT_READ, MAP_SHARED, fd_, 0);
   if (m == MAP_FAILED) {
     int e = errno;
     ::close(fd_);
     failFile(path, std::string("cannot map the file: ") + std::strerror(e));
   }
   data_ = static_cast<const uint8_t*>(m);
-  pageCount_ = static_cast<uint32_t>(fileSize_ / kPageSize);
+  filePages_ = pageCount_ = static_cast<uint32_t>(fileSize_ / kPageSize);
 }
 
 Pager::~Pager() {
-  if (data_) ::munmap(const_cast<uint8_t*>(data_), fileSize_);
+  if (data_) ::munmap(const_cast<uint8_t*>(data_), mapped_);
   if (fd_ >= 0) ::close(fd_);
 }
 
 void Pager::releaseResident() const {
-  ::madvise(const_cast<uint8_t*>(data_), fileSize_, MADV_DONTNEED);
+  ::madvise(const_cast<uint8_t*>(data_), static_cast<size_t>(filePages_) * kPageSize, MADV_DONTNEED);
 }
 
 const uint8_t* Pager::page(uint32_t n) const {
   if (n >= pageCount_)
-    failPage(path_, n, "lies beyond the end of the file (" + std::to_string(pageCount_) +
-                           " pages)");
+    failPage(path_, n, "lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
+  if (!changed_.empty()) {
+    auto it = changed_.find(n);
+    if (it != changed_.end()) return it->second.get();
+  }
   return data_ + static_cast<size_t>(n) * kPageSize;
+}
+
+void Pager::begin() {
+  if (!writable_) failFile(path_, "cannot be changed: it is open read-only");
+  if (inTransaction_) return;
+  retired_.clear();
+  inTransaction_ = true;
+}
+
+uint8_t* Pager::change(uint32_t n) {
+  if (!inTransaction_) failFile(path_, "page " + std::to_string(n) + " changed outside a transaction");
+  if (n >= pageCount_) failPage(path_, n, "lies beyond the end of the file");
+  auto it = changed_.find(n);
+  if (!savepoints_.empty()) {
+    Undo& top = savepoints_.back();
+    if (n < top.pageCount && !top.before.count(n)) {
+      std::unique_ptr<uint8_t[]> copy;
+      if (it != changed_.end()) {
+        copy.reset(new uint8_t[kPageSize]);
+        std::memcpy(copy.get(), it->second.get(), kPageSize);
+      }
+      top.before.emplace(n, std::move(copy));
+    }
+  }
+  if (it != changed_.end()) return it->second.get();
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kPageSize]);
+  std::memcpy(buf.get(), data_ + static_cast<size_t>(n) * kPageSize, kPageSize);
+  ++generation_;
+  return changed_.emplace(n, std::move(buf)).first->second.get();
+}
+
+uint32_t Pager::append() {
+  if (!inTransaction_) failFile(path_, "page appended outside a transaction");
+  if (static_cast<size_t>(pageCount_ + 1) * kPageSize > kReserve - (size_t{1} << 24))
+    failFile(path_, "would grow beyond 2 GB, the largest a Jet 4 database can be");
+  uint32_t n = pageCount_++;
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kPageSize]);
+  std::memset(buf.get(), 0, kPageSize);
+  changed_.emplace(n, std::move(buf));
+  ++generation_;
+  return n;
+}
+
+void Pager::writeJournal(uint32_t committedPages) {
+  int j = ::open(journalPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (j < 0) throw Error(journalPath() + ": cannot create the rollback journal: " + errnoText());
+  try {
+    std::vector<uint32_t> pages;
+    for (const auto& [n, buf] : changed_)
+      if (n < committedPages) pages.push_back(n);
+    std::sort(pages.begin(), pages.end());
+    uint8_t header[kJournalHeader];
+    std::memcpy(header, kJournalMagic, 8);
+    uint64_t size = fileSize_;
+    for (int i = 0; i < 8; ++i) header[8 + i] = static_cast<uint8_t>(size >> (8 * i));
+    uint32_t count = static_cast<uint32_t>(pages.size());
+    for (int i = 0; i < 4; ++i) header[16 + i] = static_cast<uint8_t>(count >> (8 * i));
+    writeAll(j, header, sizeof header, 0, journalPath());
+    uint64_t sum = fnv1a(header, sizeof header);
+    uint64_t offset = kJournalHeader;
+    std::vector<uint8_t> record(kJournalRecord);
+    for (uint32_t n : pages) {
+      for (int i = 0; i < 4; ++i) record[static_cast<size_t>(i)] = static_cast<uint8_t>(n >> (8 * i));
+      std::memcpy(record.data() + 4, data_ + static_cast<size_t>(n) * kPageSize, kPageSize);
+      countWrite();
+      writeAll(j, record.data(), record.size(), offset, journalPath());
+      sum = fnv1a(record.data(), record.size(), sum);
+      offset += kJournalRecord;
+    }
+    uint8_t trailer[kJournalTrailer];
+    for (int i = 0; i < 8; ++i) trailer[i] = static_cast<uint8_t>(sum >> (8 * i));
+    std::memcpy(trailer + 8, "END!", 4);
+    writeAll(j, trailer, sizeof trailer, offset, journalPath());
+    if (::fsync(j) != 0) throw Error(journalPath() + ": cannot sync the rollback journal: " + errnoText());
+    lastCommit_.journalBytes = offset + kJournalTrailer;
+  } catch (...) {
+    ::close(j);
+    ::unlink(journalPath().c_str());
+    throw;
+  }
+  ::close(j);
+  syncFolderOf(path_);
+}
+
+void Pager::writePages() {
+  std::vector<uint32_t> pages;
+  for (const auto& [n, buf] : changed_) pages.push_back(n);
+  std::sort(pages.begin(), pages.end());
+  for (uint32_t n : pages) {
+    countWrite();
+    writeAll(fd_, changed_[n].get(), kPageSize, static_cast<uint64_t>(n) * kPageSize, path_);
+  }
+  if (::fsync(fd_) != 0) throw Error(path_ + ": cannot sync: " + errnoText());
+  lastCommit_.pagesChanged = pages.size();
+}
+
+// Puts back what a complete journal holds; returns quietly when there is
+// no journal, removes an incomplete one (the file was never touched).
+void Pager::restoreFromJournal() {
+  int j = ::open(journalPath().c_str(), O_RDONLY | O_CLOEXEC);
+  if (j < 0) {
+    if (errno == ENOENT) return;
+    throw Error(journalPath() + ": cannot read the rollback journal: " + errnoText());
+  }
+  struct stat st {};
+  ::fstat(j, &st);
+  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    ssize_t r = ::pread(j, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+    if (r <= 0) break;
+    got += static_cast<size_t>(r);
+  }
+  ::close(j);
+  bool complete = false;
+  uint32_t count = 0;
+  if (got == bytes.size() && bytes.size() >= kJournalHeader + kJournalTrailer &&
+      std::memcmp(bytes.data(), kJournalMagic, 8) == 0) {
+    count = le32(bytes.data() + 16);
+    size_t expected = kJournalHeader + static_cast<size_t>(count) * kJournalRecord + kJournalTrailer;
+    if (bytes.size() == expected && std::memcmp(bytes.data() + expected - 4, "END!", 4) == 0)
+      complete = fnv1a(bytes.data(), expected - kJournalTrailer) == le64(bytes.data() + expected - kJournalTrailer);
+  }
+  if (complete) {
+    uint64_t size = le64(bytes.data() + 8);
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint8_t* rec = bytes.data() + kJournalHeader + static_cast<size_t>(i) * kJournalRecord;
+      writeAll(fd_, rec + 4, kPageSize, static_cast<uint64_t>(le32(rec)) * kPageSize, path_);
+    }
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0 || ::fsync(fd_) != 0)
+      throw Error(path_ + ": cannot finish rolling back an interrupted change: " + errnoText());
+  }
+  if (::unlink(journalPath().c_str()) != 0 && errno != ENOENT)
+    throw Error(journalPath() + ": cannot remove the rollback journal: " + errnoText());
+  syncFolderOf(path_);
+}
+
+void Pager::recoverJournal() {
+  struct stat st {};
+  if (::stat(journalPath().c_str(), &st) != 0) return;
+  if (!writable_)
+    failFile(path_, "has an unfinished change (" + journalPath() + ") but is read-only, so it cannot be rolled back");
+  // A writer in another process holds the lock while its journal exists.
+  FileLock lock(fd_);
+  restoreFromJournal();
+}
+
+void Pager::commit() {
+  if (!inTransaction_) return;
+  if (changed_.empty()) {
+    inTransaction_ = false;
+    savepoints_.clear();
+    return;
+  }
+  lastCommit_ = CommitStats{};
+  {
+    FileLock lock(fd_);
+    writeJournal(filePages_);
+    try {
+      writePages();
+    } catch (...) {
+      try {
+        restoreFromJournal();
+      } catch (...) {
+        writable_ = false;  // the journal stays for the next open to roll back
+      }
+      throw;
+    }
+    if (::unlink(journalPath().c_str()) != 0)
+      throw Error(journalPath() + ": cannot remove the rollback journal: " + errnoText());
+    syncFolderOf(path_);
+  }
+  filePages_ = pageCount_;
+  fileSize_ = static_cast<uint64_t>(filePages_) * kPageSize;
+  for (auto& [n, buf] : changed_) retired_.push_back(std::move(buf));
+  changed_.clear();
+  savepoints_.clear();
+  inTransaction_ = false;
+  ++generation_;
+}
+
+void Pager::rollback() {
+  for (auto& [n, buf] : changed_) retired_.push_back(std::move(buf));
+  changed_.clear();
+  savepoints_.clear();
+  pageCount_ = filePages_;
+  inTransaction_ = false;
+  ++generation_;
+}
+
+size_t Pager::savepoint() {
+  savepoints_.push_back(Undo{pageCount_, {}});
+  return savepoints_.size() - 1;
+}
+
+void Pager::rollbackTo(size_t level) {
+  if (level >= savepoints_.size()) return;
+  for (size_t i = savepoints_.size(); i-- > level;) {
+    for (auto& [n, before] : savepoints_[i].before) {
+      auto it = changed_.find(n);
+      if (it == changed_.end()) continue;
+      if (before) {
+        std::memcpy(it->second.get(), before.get(), kPageSize);
+      } else {
+        retired_.push_back(std::move(it->second));
+        changed_.erase(it);
+      }
+    }
+  }
+  pageCount_ = savepoints_[level].pageCount;
+  for (auto it = changed_.begin(); it != changed_.end();) {
+    if (it->first >= pageCount_) {
+      retired_.push_back(std::move(it->second));
+      it = changed_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  savepoints_.resize(level + 1);
+  savepoints_[level].before.clear();
+  ++generation_;
+}
+
+void Pager::release(size_t level) {
+  if (level >= savepoints_.size()) return;
+  if (level > 0) {
+    Undo& below = savepoints_[level - 1];
+    for (size_t i = level; i < savepoints_.size(); ++i)
+      for (auto& [n, before] : savepoints_[i].before)
+        if (n < below.pageCount && !below.before.count(n)) below.before.emplace(n, std::move(before));
+  }
+  savepoints_.resize(level);
 }
 
 }  // namespace jet

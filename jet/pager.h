@@ -1,23 +1,49 @@
-// Pager: the file's pages, read through a read-only shared mapping.
+// Pager: the file's pages, and transactions that change them.
 //
-// Invariants: the mapping covers exactly pageCount() * 4096 bytes; page(n)
-// refuses n >= pageCount(), so no caller can read outside the file. The file
-// is never shrunk by this engine, so the mapping stays valid while open.
+// Reading: pages come from a read-only shared mapping of the file (address
+// space for the largest Jet file is reserved once, so the mapping never
+// moves and a page pointer stays valid while the file grows). page(n)
+// refuses n >= pageCount(), so no caller reads outside the file.
+//
+// Writing: inside a transaction, changed pages live in memory (copy on
+// first write) and page(n) returns the changed copy. commit() takes an
+// exclusive lock on the file, writes the original of every changed page
+// (and the original file length) to a rollback journal beside the file
+// ("<file>-journal"), syncs it, writes the new pages, syncs, and deletes
+// the journal. Opening a file whose journal is complete puts the original
+// pages back first; an incomplete journal means the file was never touched.
+// Readers take no locks. Savepoints roll back part of a transaction.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace jet {
 
 constexpr size_t kPageSize = 4096;
 
+// Test hook: makes the k-th page write of later commits (journal or file,
+// counted from 1) fail, by an error or by ending the process on the spot.
+struct PagerFault {
+  enum class Action { Throw, ExitProcess };
+  static void arm(uint64_t failAtWrite, Action action);
+  static void disarm();
+};
+
+struct CommitStats {
+  size_t pagesChanged = 0;   // pages written to the file
+  size_t journalBytes = 0;   // bytes written to the journal
+};
+
 class Pager {
  public:
-  // Opens and maps `path`. Raises jet::Error when the file cannot be opened,
-  // is shorter than one page, or its length is not a whole number of pages
-  // (checked after the header, so a Jet 3 file gets its own message).
+  // Opens and maps `path`, read-write when the file allows it (rolling back
+  // a leftover journal first), else read-only. Raises jet::Error when the
+  // file cannot be opened or is shorter than one page.
   explicit Pager(const std::string& path);
   ~Pager();
   Pager(const Pager&) = delete;
@@ -26,25 +52,66 @@ class Pager {
   const std::string& path() const { return path_; }
   uint32_t pageCount() const { return pageCount_; }
   uint64_t fileSize() const { return fileSize_; }
-
-  // The 4096 bytes of page n; raises when n is outside the file.
-  const uint8_t* page(uint32_t n) const;
   bool contains(uint32_t n) const { return n < pageCount_; }
+
+  // The 4096 bytes of page n (the transaction's copy when it changed it);
+  // raises when n is outside the file.
+  const uint8_t* page(uint32_t n) const;
+  // Raw committed file bytes, for the header check before the length check.
+  const uint8_t* data() const { return data_; }
 
   // Lets the kernel drop the mapping's resident pages. They stay in the page
   // cache and are faulted back on the next access, so pointers into the
   // mapping remain valid; long scans call this to keep memory bounded.
   void releaseResident() const;
 
-  // Raw file bytes, for the header check before the length check.
-  const uint8_t* data() const { return data_; }
+  bool writable() const { return writable_; }
+  bool inTransaction() const { return inTransaction_; }
+  void begin();
+  // The transaction's copy of page n, made on first use. REQUIRES: begin().
+  uint8_t* change(uint32_t n);
+  // A new zero page at the end of the file. REQUIRES: begin().
+  uint32_t append();
+  void commit();
+  void rollback();
+
+  // Savepoints nest; each returns to the state when it was taken.
+  size_t savepoint();
+  void rollbackTo(size_t savepoint);
+  void release(size_t savepoint);
+
+  // Changes whenever what page() returns may have changed; caches compare it.
+  uint64_t generation() const { return generation_; }
+  const CommitStats& lastCommit() const { return lastCommit_; }
 
  private:
+  struct Undo {
+    uint32_t pageCount;
+    std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> before;  // null: page was not changed before
+  };
+  void recoverJournal();
+  void writeJournal(uint32_t committedPages);
+  void writePages();
+  void restoreFromJournal();
+  void countWrite();
+  std::string journalPath() const { return path_ + "-journal"; }
+
   std::string path_;
   const uint8_t* data_ = nullptr;
+  size_t mapped_ = 0;
   uint64_t fileSize_ = 0;
-  uint32_t pageCount_ = 0;
+  uint32_t pageCount_ = 0;     // including pages appended in the transaction
+  uint32_t filePages_ = 0;     // pages in the file as committed
   int fd_ = -1;
+  bool writable_ = false;
+  bool inTransaction_ = false;
+  uint64_t generation_ = 0;
+  std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> changed_;
+  // Buffers of the last transaction, kept until the next one begins so that
+  // pointers handed out during it stay readable.
+  std::vector<std::unique_ptr<uint8_t[]>> retired_;
+  std::vector<Undo> savepoints_;
+  CommitStats lastCommit_;
 };
 
 }  // namespace jet
