@@ -39,12 +39,29 @@ inline float leFloat(const uint8_t* p) {
   return f;
 }
 
+inline void put16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline void put64(uint8_t* p, uint64_t v) {
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 // A row pointer names a row as page << 8 | row (FORMAT section 0).
 struct RowPointer {
   uint32_t page = 0;
   uint8_t row = 0;
   static RowPointer fromLe(const uint8_t* p) {
     return RowPointer{le24(p + 1), p[0]};
+  }
+  void toLe(uint8_t* p) const {
+    p[0] = row;
+    p[1] = static_cast<uint8_t>(page);
+    p[2] = static_cast<uint8_t>(page >> 8);
+    p[3] = static_cast<uint8_t>(page >> 16);
   }
   bool operator==(const RowPointer&) const = default;
   auto operator<=>(const RowPointer&) const = default;

@@ -1,5 +1,7 @@
 #include "data_page.h"
 
+#include <cstring>
+
 #include "bytes.h"
 #include "error.h"
 
@@ -29,6 +31,51 @@ DataPageView dataPage(const Pager& pager, uint32_t n) {
   const uint8_t* p = pager.page(n);
   if (p[0] != kPageData) failPage(pager.path(), n, "is not a data page");
   return DataPageView{p, n};
+}
+
+void initDataPage(uint8_t* p, uint32_t owner) {
+  std::memset(p, 0, kPageSize);
+  p[0] = kPageData;
+  p[1] = 0x01;
+  put16(p + 2, static_cast<uint16_t>(kPageSize - 14));
+  put32(p + 4, owner);
+}
+
+bool hasRoomFor(const DataPageView& page, size_t length) {
+  return page.rowCount() < kMaxRowsPerPage && length + 2 <= page.freeSpace();
+}
+
+uint8_t addRow(Pager& pager, uint32_t n, const uint8_t* bytes, size_t length) {
+  DataPageView view = dataPage(pager, n);
+  unsigned count = view.rowCount();
+  size_t low = count == 0 ? kPageSize : view.slot(count - 1, pager.path()).start;
+  if (count >= kMaxRowsPerPage || length > low || low - length < 14 + 2 * (count + 1))
+    failPage(pager.path(), n, "has no room for a row of " + std::to_string(length) + " bytes");
+  uint8_t* p = pager.change(n);
+  size_t start = low - length;
+  std::memcpy(p + start, bytes, length);
+  put16(p + 14 + 2 * count, static_cast<uint16_t>(start));
+  put16(p + 12, static_cast<uint16_t>(count + 1));
+  put16(p + 2, static_cast<uint16_t>(le16(p + 2) - length - 2));
+  return static_cast<uint8_t>(count);
+}
+
+void removeRow(Pager& pager, uint32_t n, unsigned row) {
+  DataPageView view = dataPage(pager, n);
+  unsigned count = view.rowCount();
+  RowSlot s = view.slot(row, pager.path());
+  size_t low = view.slot(count - 1, pager.path()).start;
+  size_t length = s.length();
+  uint8_t* p = pager.change(n);
+  if (length > 0) {
+    std::memmove(p + low + length, p + low, s.start - low);
+    for (unsigned j = row + 1; j < count; ++j) {
+      uint16_t raw = le16(p + 14 + 2 * j);
+      put16(p + 14 + 2 * j, static_cast<uint16_t>(raw + length));
+    }
+    put16(p + 2, static_cast<uint16_t>(le16(p + 2) + length));
+  }
+  put16(p + 14 + 2 * row, static_cast<uint16_t>(s.end | kRowDeleted | kRowOverflow));
 }
 
 }  // namespace jet

@@ -46,4 +46,16 @@ struct DataPageView {
 // Page n as a data page; raises when it is not one.
 DataPageView dataPage(const Pager& pager, uint32_t n);
 
+// Writing (inside a pager transaction).
+constexpr size_t kMaxRowsPerPage = 255;
+constexpr size_t kMaxRowLength = kPageSize - 14 - 2;  // a row must fit an empty page
+// An empty data page owned by `owner` (a tdef page, or kLvalOwner).
+void initDataPage(uint8_t* page, uint32_t owner);
+bool hasRoomFor(const DataPageView& page, size_t length);
+// Adds a row at the end of the row table; returns its number. REQUIRES: room.
+uint8_t addRow(Pager& pager, uint32_t page, const uint8_t* bytes, size_t length);
+// Marks row `row` deleted (0xC000) and gives its bytes back, moving the rows
+// stored below it; row numbers do not change.
+void removeRow(Pager& pager, uint32_t page, unsigned row);
+
 }  // namespace jet

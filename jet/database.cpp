@@ -33,4 +33,29 @@ const Table& Database::table(const CatalogEntry& e) const {
   return *tables_.emplace(e.id, std::move(t)).first->second;
 }
 
+template <typename F>
+auto Database::runChange(F&& change) {
+  if (pager_.inTransaction()) return change();
+  pager_.begin();
+  try {
+    auto result = change();
+    pager_.commit();
+    return result;
+  } catch (...) {
+    pager_.rollback();
+    throw;
+  }
+}
+
+RowPointer Database::insertRow(const Table& table, RowValues values) {
+  return runChange([&] { return TableWriter(pager_, table, header_.sortOrder).insert(std::move(values)); });
+}
+
+void Database::deleteRow(const Table& table, RowPointer row) {
+  runChange([&] {
+    TableWriter(pager_, table, header_.sortOrder).remove(row);
+    return 0;
+  });
+}
+
 }  // namespace jet

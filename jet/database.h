@@ -11,6 +11,7 @@
 #include "header.h"
 #include "pager.h"
 #include "table.h"
+#include "table_writer.h"
 
 namespace jet {
 
@@ -21,6 +22,7 @@ class Database {
 
   const std::string& path() const { return pager_.path(); }
   const Pager& pager() const { return pager_; }
+  Pager& pager() { return pager_; }
   const Header& header() const { return header_; }
   const Catalog& catalog() const { return catalog_; }
 
@@ -34,7 +36,19 @@ class Database {
   // A local table by catalog entry (system tables included).
   const Table& table(const CatalogEntry& entry) const;
 
+  // Writing. Every change runs in a transaction: the one begin() opened,
+  // or one of its own that commits at once.
+  void begin() { pager_.begin(); }
+  void commit() { pager_.commit(); }
+  void rollback() { pager_.rollback(); }
+  bool inTransaction() const { return pager_.inTransaction(); }
+  RowPointer insertRow(const Table& table, RowValues values);
+  void deleteRow(const Table& table, RowPointer row);
+
  private:
+  template <typename F>
+  auto runChange(F&& change);
+
   Pager pager_;
   Header header_;
   Catalog catalog_;

@@ -1,5 +1,6 @@
 #include "table.h"
 
+#include "bytes.h"
 #include "data_page.h"
 #include "error.h"
 #include "long_value.h"
@@ -8,10 +9,25 @@
 namespace jet {
 
 Table::Table(const Pager& pager, TableDef def)
-    : pager_(pager), def_(std::move(def)) {}
+    : pager_(pager), def_(std::move(def)), countsGeneration_(pager.generation()) {}
+
+const TableDef& Table::def() const {
+  if (countsGeneration_ != pager_.generation()) {
+    const uint8_t* p = pager_.page(def_.tdefPage);
+    def_.rowCount = le32(p + 16);
+    def_.autoNumber = le32(p + 20);
+    for (size_t i = 0; i < def_.realIndexes.size() && 63 + 12 * i + 8 <= kPageSize; ++i)
+      def_.realIndexes[i].distinctCount = le32(p + 63 + 12 * i + 4);
+    countsGeneration_ = pager_.generation();
+  }
+  return def_;
+}
 
 const std::vector<uint32_t>& Table::dataPages() const {
-  if (!owned_) owned_ = readUsageMap(pager_, def_.ownedMap);
+  if (!owned_ || ownedGeneration_ != pager_.generation()) {
+    owned_ = readUsageMap(pager_, def_.ownedMap);
+    ownedGeneration_ = pager_.generation();
+  }
   return owned_->pages;
 }
 

@@ -57,7 +57,9 @@ class Table {
  public:
   Table(const Pager& pager, TableDef def);
 
-  const TableDef& def() const { return def_; }
+  // The definition; its counts (rows, autonumber, distinct keys) are read
+  // again after the file changed, its schema never changes.
+  const TableDef& def() const;
   const Pager& pager() const { return pager_; }
   // The data pages the table owns, read from its usage map on first use so
   // that opening a table costs the same whatever its size.
@@ -67,8 +69,10 @@ class Table {
 
  private:
   const Pager& pager_;
-  TableDef def_;
+  mutable TableDef def_;
   mutable std::optional<UsageMap> owned_;
+  mutable uint64_t ownedGeneration_ = 0;
+  mutable uint64_t countsGeneration_ = 0;
 };
 
 }  // namespace jet

@@ -1,0 +1,66 @@
+// Changing one real index: inserting and removing entries in its B-tree.
+//
+// Keeps the tree as FORMAT section 9 describes it and the checker verifies:
+// entries strictly ordered by (key, row); a node entry holds the last entry
+// of its child's subtree; a node with two or more children has a tail (its
+// last child, without an entry); all leaves linked prev/next in order; the
+// root page never moves. A page that no longer fits splits: its first half
+// moves to a new page linked before it, the parent gets an entry for it; a
+// full root moves its content to a new page and becomes its parent. A page
+// that empties leaves the tree (an empty root becomes an empty leaf).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "bytes.h"
+#include "pager.h"
+#include "tdef.h"
+
+namespace jet {
+
+class IndexWriter {
+ public:
+  IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index);
+
+  // Adds (key, row); returns true when no entry with an equal key existed
+  // next to it (for the distinct-key statistic).
+  bool insert(const std::string& key, RowPointer row);
+  // Removes (key, row); raises when the index holds no such entry.
+  void remove(const std::string& key, RowPointer row);
+
+ private:
+  struct Entry {
+    std::string key;
+    RowPointer row;
+    uint32_t child = 0;
+  };
+  struct Node {
+    uint32_t page = 0;
+    bool leaf = true;
+    uint32_t prev = 0, next = 0, tail = 0;
+    std::vector<Entry> entries;
+  };
+  struct Last {
+    std::string key;
+    RowPointer row;
+  };
+
+  Node load(uint32_t page) const;
+  bool fits(const Node& node) const;
+  void store(const Node& node);
+  std::vector<uint32_t> pathTo(const std::string& key, RowPointer row) const;
+  Last lastOf(const Node& node) const;
+  void changed(std::vector<uint32_t>& path, size_t level, Node& node);
+  void updateParent(std::vector<uint32_t>& path, size_t level, const Last& last);
+  void split(std::vector<uint32_t>& path, size_t level, Node& node);
+  void removeChild(std::vector<uint32_t>& path, size_t level, uint32_t child);
+  static void applyTailRule(Node& node);
+  uint32_t newPage(bool leaf);
+
+  Pager& pager_;
+  const TableDef& def_;
+  const RealIndex& index_;
+};
+
+}  // namespace jet
