@@ -47,6 +47,11 @@ auto Database::runChange(F&& change) {
   }
 }
 
+void Database::savepointAt(size_t level) {
+  if (!pager_.inTransaction()) return;
+  while (pager_.savepointCount() <= level) pager_.savepoint();
+}
+
 RowPointer Database::insertRow(const Table& table, RowValues values) {
   return runChange([&] { return TableWriter(pager_, table, header_.sortOrder).insert(std::move(values)); });
 }

@@ -42,6 +42,10 @@ class Database {
   void commit() { pager_.commit(); }
   void rollback() { pager_.rollback(); }
   bool inTransaction() const { return pager_.inTransaction(); }
+  // SQL savepoints: level n of the open transaction.
+  void savepointAt(size_t level);
+  void rollbackToSavepoint(size_t level) { pager_.rollbackTo(level); }
+  void releaseSavepoint(size_t level) { pager_.release(level); }
   RowPointer insertRow(const Table& table, RowValues values);
   void deleteRow(const Table& table, RowPointer row);
 

@@ -79,6 +79,7 @@ class Pager {
   size_t savepoint();
   void rollbackTo(size_t savepoint);
   void release(size_t savepoint);
+  size_t savepointCount() const { return savepoints_.size(); }
 
   // Changes whenever what page() returns may have changed; caches compare it.
   uint64_t generation() const { return generation_; }

@@ -14,6 +14,7 @@
 #include "jet/index_key.h"
 #include "jet/index_page.h"
 #include "jet/long_value.h"
+#include "jet/table_writer.h"
 #include "jet/text_codec.h"
 #include "like_pattern.h"
 #include "sql_connection.h"
@@ -91,7 +92,7 @@ bool isTextColumn(jet::ColumnType t) { return t == jet::ColumnType::Text || t ==
 
 struct Vtab : sqlite3_vtab {
   SqlConnection* connection = nullptr;
-  const jet::Database* db = nullptr;  // the file the table lives in
+  jet::Database* db = nullptr;  // the file the table lives in
   const jet::Table* table = nullptr;
   std::vector<const jet::Column*> columns;  // SQL column i
   std::string name;
@@ -534,21 +535,180 @@ int rowid(sqlite3_vtab_cursor* p, sqlite3_int64* out) {
   return SQLITE_OK;
 }
 
-// Writing arrives with the writing engine; until then every change is refused.
-int update(sqlite3_vtab* p, int, sqlite3_value**, sqlite3_int64*) {
-  auto* vt = static_cast<Vtab*>(p);
-  setError(p, "table '" + vt->name + "' is read-only: this engine does not write yet");
-  return SQLITE_READONLY;
+[[noreturn]] void badInput(const jet::Column& c, const std::string& what) {
+  throw jet::Error("column '" + c.name + "': " + what);
 }
 
-int begin(sqlite3_vtab*) { return SQLITE_OK; }
+std::string valueText(sqlite3_value* v) {
+  const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return std::string(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+}
+
+// "YYYY-MM-DD[ T]HH:MM:SS[.fraction]" or "YYYY-MM-DD".
+bool parseDate(const std::string& s, double& days) {
+  jet::CalendarTime t;
+  char sep = 0;
+  double seconds = 0;
+  int n = std::sscanf(s.c_str(), "%d-%d-%d%c%d:%d:%lf", &t.year, &t.month, &t.day, &sep, &t.hour, &t.minute, &seconds);
+  if (n != 3 && n != 7) return false;
+  if (n == 7 && sep != ' ' && sep != 'T') return false;
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 || seconds >= 60) return false;
+  t.second = static_cast<int>(seconds);
+  t.nanos = std::llround((seconds - t.second) * 1e9);
+  days = jet::fromCalendar(t);
+  return true;
+}
+
+bool parseDecimal(const std::string& s, unsigned scale, jet::Decimal& out) {
+  size_t i = 0;
+  out = jet::Decimal{};
+  out.scale = static_cast<uint8_t>(scale);
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) out.negative = s[i++] == '-';
+  bool digits = false, point = false;
+  unsigned decimals = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (s[i] < '0' || s[i] > '9') return false;
+    if (point && decimals == scale) continue;  // extra decimals are cut
+    out.magnitude = out.magnitude * 10 + static_cast<unsigned>(s[i] - '0');
+    decimals += point ? 1 : 0;
+    digits = true;
+  }
+  for (; decimals < scale; ++decimals) out.magnitude *= 10;
+  return digits;
+}
+
+// A SQLite value as the Jet value `c` stores; raises when it cannot be one.
+jet::Value toJet(const jet::Column& c, sqlite3_value* v) {
+  if (sqlite3_value_type(v) == SQLITE_NULL) return std::monostate{};
+  int numeric = sqlite3_value_numeric_type(v);
+  switch (c.type) {
+    case jet::ColumnType::Boolean:
+      if (numeric != SQLITE_INTEGER && numeric != SQLITE_FLOAT) badInput(c, "takes yes/no values (1 or 0)");
+      return sqlite3_value_double(v) != 0;
+    case jet::ColumnType::Byte:
+    case jet::ColumnType::Integer:
+    case jet::ColumnType::Long: {
+      if (numeric == SQLITE_INTEGER) return static_cast<int64_t>(sqlite3_value_int64(v));
+      double d = sqlite3_value_double(v);
+      if (numeric == SQLITE_FLOAT && d == std::floor(d) && std::fabs(d) < 9e18) return static_cast<int64_t>(d);
+      badInput(c, "takes whole numbers, not '" + valueText(v) + "'");
+    }
+    case jet::ColumnType::Currency:
+    case jet::ColumnType::Single:
+    case jet::ColumnType::Double: {
+      if (numeric != SQLITE_INTEGER && numeric != SQLITE_FLOAT) badInput(c, "takes numbers, not '" + valueText(v) + "'");
+      double d = sqlite3_value_double(v);
+      if (c.type == jet::ColumnType::Single) return static_cast<float>(d);
+      if (c.type == jet::ColumnType::Double) return d;
+      if (std::fabs(d) > 9.2e14) badInput(c, "currency value out of range");
+      return jet::Currency{std::llround(d * 10000)};
+    }
+    case jet::ColumnType::DateTime: {
+      double days;
+      if (sqlite3_value_type(v) == SQLITE_TEXT && parseDate(valueText(v), days)) return jet::DateTime{days};
+      if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT)
+        return jet::DateTime{sqlite3_value_double(v)};
+      badInput(c, "takes dates as 'YYYY-MM-DD HH:MM:SS', not '" + valueText(v) + "'");
+    }
+    case jet::ColumnType::Text:
+    case jet::ColumnType::Memo: return valueText(v);
+    case jet::ColumnType::Guid: {
+      std::string s = valueText(v);
+      unsigned b[16];
+      if (std::sscanf(s.c_str(), "{%2x%2x%2x%2x-%2x%2x-%2x%2x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &b[3], &b[2], &b[1], &b[0], &b[5],
+                      &b[4], &b[7], &b[6], &b[8], &b[9], &b[10], &b[11], &b[12], &b[13], &b[14], &b[15]) != 16)
+        badInput(c, "takes GUIDs as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}, not '" + s + "'");
+      jet::Guid g;
+      for (int i = 0; i < 16; ++i) g.bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(b[i]);
+      return g;
+    }
+    case jet::ColumnType::Decimal: {
+      jet::Decimal d;
+      if (!parseDecimal(valueText(v), c.scale, d)) badInput(c, "takes decimal numbers, not '" + valueText(v) + "'");
+      return d;
+    }
+    default: {
+      const auto* b = static_cast<const uint8_t*>(sqlite3_value_blob(v));
+      return jet::Bytes(b, b + sqlite3_value_bytes(v));
+    }
+  }
+}
+
+jet::RowPointer pointerOf(sqlite3_int64 rowid) {
+  return jet::RowPointer{static_cast<uint32_t>(rowid >> 8), static_cast<uint8_t>(rowid & 0xFF)};
+}
+
+// DELETE (one argument), INSERT (first argument null) and UPDATE (a delete
+// and an insert: the row gets a new place and a new rowid).
+int update(sqlite3_vtab* p, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
+  auto* vt = static_cast<Vtab*>(p);
+  try {
+    if (sqlite3_value_type(argv[0]) != SQLITE_NULL)
+      vt->db->deleteRow(*vt->table, pointerOf(sqlite3_value_int64(argv[0])));
+    if (argc == 1) return SQLITE_OK;
+    const jet::TableDef& def = vt->table->def();
+    jet::RowValues values(def.columns.size());
+    for (size_t i = 0; i < vt->columns.size(); ++i) {
+      size_t at = static_cast<size_t>(vt->columns[i] - def.columns.data());
+      values[at] = toJet(*vt->columns[i], argv[2 + i]);
+    }
+    jet::RowPointer at = vt->db->insertRow(*vt->table, std::move(values));
+    *rowid = (static_cast<sqlite3_int64>(at.page) << 8) | at.row;
+  } catch (const std::exception& e) {
+    setError(p, e.what());
+    return SQLITE_CONSTRAINT;
+  }
+  return SQLITE_OK;
+}
+
+// All virtual tables of one file share its pager transaction: the first
+// xBegin opens it, the first xCommit writes it, later calls find it done.
+int begin(sqlite3_vtab* p) {
+  auto* vt = static_cast<Vtab*>(p);
+  try {
+    vt->db->begin();
+  } catch (const std::exception& e) {
+    setError(p, e.what());
+    return SQLITE_READONLY;
+  }
+  return SQLITE_OK;
+}
 int sync(sqlite3_vtab*) { return SQLITE_OK; }
-int commit(sqlite3_vtab*) { return SQLITE_OK; }
-int rollback(sqlite3_vtab*) { return SQLITE_OK; }
+int commit(sqlite3_vtab* p) {
+  auto* vt = static_cast<Vtab*>(p);
+  try {
+    vt->db->commit();
+  } catch (const std::exception& e) {
+    setError(p, e.what());
+    vt->db->rollback();
+    return SQLITE_IOERR;
+  }
+  return SQLITE_OK;
+}
+int rollback(sqlite3_vtab* p) {
+  static_cast<Vtab*>(p)->db->rollback();
+  return SQLITE_OK;
+}
+int savepoint(sqlite3_vtab* p, int level) {
+  static_cast<Vtab*>(p)->db->savepointAt(static_cast<size_t>(level));
+  return SQLITE_OK;
+}
+int releaseSavepoint(sqlite3_vtab* p, int level) {
+  static_cast<Vtab*>(p)->db->releaseSavepoint(static_cast<size_t>(level));
+  return SQLITE_OK;
+}
+int rollbackTo(sqlite3_vtab* p, int level) {
+  static_cast<Vtab*>(p)->db->rollbackToSavepoint(static_cast<size_t>(level));
+  return SQLITE_OK;
+}
 
 sqlite3_module makeModule() {
   sqlite3_module m{};
-  m.iVersion = 1;
+  m.iVersion = 2;
   m.xCreate = connectTable;
   m.xConnect = connectTable;
   m.xBestIndex = bestIndex;
@@ -566,6 +726,9 @@ sqlite3_module makeModule() {
   m.xSync = sync;
   m.xCommit = commit;
   m.xRollback = rollback;
+  m.xSavepoint = savepoint;
+  m.xRelease = releaseSavepoint;
+  m.xRollbackTo = rollbackTo;
   return m;
 }
 

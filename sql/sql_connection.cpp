@@ -172,7 +172,7 @@ std::string SqlConnection::resolveLinkPath(const std::string& file) const {
   return file;
 }
 
-const jet::Database& SqlConnection::linkedDatabase(const std::string& file) {
+jet::Database& SqlConnection::linkedDatabase(const std::string& file) {
   std::string path = resolveLinkPath(file);
   auto it = linked_.find(path);
   if (it != linked_.end()) return *it->second;

@@ -53,6 +53,7 @@ class SqlConnection {
 
   sqlite3* handle() const { return db_; }
   const jet::Database& database() const { return *database_; }
+  jet::Database& database() { return *database_; }
   // The real path of the archive (links are keyed by it).
   const std::string& realPath() const { return realPath_; }
 
@@ -61,7 +62,7 @@ class SqlConnection {
   void countRowRead() { ++rowsRead_; }
 
   // Used by the module.
-  const jet::Database& linkedDatabase(const std::string& file);
+  jet::Database& linkedDatabase(const std::string& file);
   void forgetLink(const std::string& name);
 
  private:
