@@ -7,6 +7,24 @@ namespace jet {
 Database::Database(const std::string& path)
     : pager_(path), header_(readHeader(pager_)), catalog_(readCatalog(pager_)) {}
 
+Database::Database(const std::string& path, Bootstrap) : pager_(path), header_(readHeader(pager_)) {}
+
+void Database::reloadCatalog() { catalog_ = readCatalog(pager_); }
+
+void Database::forgetTable(int32_t id) {
+  auto it = tables_.find(id);
+  if (it == tables_.end()) return;
+  dropped_.push_back(std::move(it->second));
+  tables_.erase(it);
+}
+
+const Table& Database::bootstrapTable(uint32_t tdefPage, const std::string& name) {
+  auto it = tables_.find(static_cast<int32_t>(tdefPage));
+  if (it != tables_.end()) return *it->second;
+  auto t = std::make_unique<Table>(pager_, readTableDef(pager_, tdefPage, name));
+  return *tables_.emplace(static_cast<int32_t>(tdefPage), std::move(t)).first->second;
+}
+
 std::vector<std::string> Database::userTableNames() const {
   std::vector<std::string> out;
   for (const CatalogEntry& e : catalog_.entries)

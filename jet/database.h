@@ -19,6 +19,9 @@ class Database {
  public:
   // Opens `path`; raises jet::Error naming the file and the fault.
   explicit Database(const std::string& path);
+  // Opens a file that has no catalog yet (only while creating one).
+  struct Bootstrap {};
+  Database(const std::string& path, Bootstrap);
 
   const std::string& path() const { return pager_.path(); }
   const Pager& pager() const { return pager_; }
@@ -42,6 +45,12 @@ class Database {
   void commit() { pager_.commit(); }
   void rollback() { pager_.rollback(); }
   bool inTransaction() const { return pager_.inTransaction(); }
+  // Schema changes (schema.h) read the catalog again and forget dropped
+  // tables (their Table objects stay alive for whoever still holds them).
+  void reloadCatalog();
+  void forgetTable(int32_t id);
+  const Table& bootstrapTable(uint32_t tdefPage, const std::string& name);
+
   // SQL savepoints: level n of the open transaction.
   void savepointAt(size_t level);
   void rollbackToSavepoint(size_t level) { pager_.rollbackTo(level); }
@@ -57,6 +66,7 @@ class Database {
   Header header_;
   Catalog catalog_;
   mutable std::map<int32_t, std::unique_ptr<Table>> tables_;
+  std::vector<std::unique_ptr<Table>> dropped_;
 };
 
 }  // namespace jet
