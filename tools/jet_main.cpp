@@ -3,6 +3,7 @@
 //   jet export FILE TABLE    one table as CSV (the form mdb-export prints)
 //   jet dump FILE            the whole database in the canonical dump form
 //   jet check FILE           consistency check; exit 1 with findings
+//   jet build CONTENT.json OUT.mdb   a new database from a JSON content file
 //   jet sql FILE STATEMENT   one SQL statement: rows as tab-separated text
 //                            under a header (null \N; tab, line breaks and
 //                            backslash escaped as in the dump; blobs as 0x
@@ -13,6 +14,9 @@
 #include <string>
 
 #include "jet/checker.h"
+#include "tools/builder/content_builder.h"
+#include <fstream>
+#include <sstream>
 #include "jet/csv_export.h"
 #include "jet/database.h"
 #include "jet/dump.h"
@@ -71,7 +75,8 @@ int usage() {
       "       jet export FILE TABLE\n"
       "       jet dump FILE\n"
       "       jet check FILE\n"
-      "       jet sql FILE STATEMENT\n",
+      "       jet sql FILE STATEMENT\n"
+      "       jet build CONTENT.json OUT.mdb\n",
       stderr);
   return 2;
 }
@@ -98,6 +103,14 @@ int main(int argc, char** argv) {
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (command == "sql" && argc == 4) return runSql(argv[2], argv[3]);
+    if (command == "build" && argc == 4) {
+      std::ifstream in(argv[2], std::ios::binary);
+      if (!in) throw std::runtime_error(std::string(argv[2]) + ": cannot open");
+      std::stringstream content;
+      content << in.rdbuf();
+      builder::buildDatabase(content.str(), argv[3]);
+      return 0;
+    }
     if (command == "check" && argc == 3) {
       jet::Database db(argv[2]);
       jet::CheckReport report = jet::checkDatabase(db);
