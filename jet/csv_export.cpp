@@ -128,11 +128,15 @@ void appendField(std::string& out, const RowCursor& cur, const Column& c, std::s
       out += decimalText(v < 0, mag, 4);
       break;
     }
-    case ColumnType::Guid:
+    case ColumnType::Guid: {
+      // mdb-export's form: the last two groups run together.
+      std::string g = guidText(p);
+      g.erase(24, 1);
       out.push_back('"');
-      out += guidText(p);
+      out += g;
       out.push_back('"');
       break;
+    }
     case ColumnType::Decimal: {
       Decimal d = std::get<Decimal>(decodeFixed(c, p, b.length));
       out += decimalText(d.negative, d.magnitude, d.scale);

@@ -4,8 +4,8 @@
 
 namespace jet {
 
-Database::Database(const std::string& path)
-    : pager_(path), header_(readHeader(pager_)), catalog_(readCatalog(pager_)) {}
+Database::Database(const std::string& path, Mode mode)
+    : pager_(path, mode == Mode::ReadOnly), header_(readHeader(pager_)), catalog_(readCatalog(pager_)) {}
 
 Database::Database(const std::string& path, Bootstrap) : pager_(path), header_(readHeader(pager_)) {}
 

@@ -17,8 +17,9 @@ namespace jet {
 
 class Database {
  public:
+  enum class Mode { ReadWrite, ReadOnly };
   // Opens `path`; raises jet::Error naming the file and the fault.
-  explicit Database(const std::string& path);
+  explicit Database(const std::string& path, Mode mode = Mode::ReadWrite);
   // Opens a file that has no catalog yet (only while creating one).
   struct Bootstrap {};
   Database(const std::string& path, Bootstrap);

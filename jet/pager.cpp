@@ -95,10 +95,11 @@ void Pager::countWrite() {
   }
 }
 
-Pager::Pager(const std::string& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+Pager::Pager(const std::string& path, bool readOnly) : path_(path) {
+  fd_ = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   writable_ = fd_ >= 0;
-  if (fd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0 && (readOnly || errno == EACCES || errno == EROFS || errno == EPERM))
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) failFile(path, "cannot open: " + errnoText());
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

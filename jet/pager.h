@@ -44,7 +44,8 @@ class Pager {
   // Opens and maps `path`, read-write when the file allows it (rolling back
   // a leftover journal first), else read-only. Raises jet::Error when the
   // file cannot be opened or is shorter than one page.
-  explicit Pager(const std::string& path);
+  // `readOnly` opens without write access even where the file allows it.
+  explicit Pager(const std::string& path, bool readOnly = false);
   ~Pager();
   Pager(const Pager&) = delete;
   Pager& operator=(const Pager&) = delete;

@@ -88,17 +88,17 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   try {
     if (command == "tables" && argc == 3) {
-      jet::Database db(argv[2]);
+      jet::Database db(argv[2], jet::Database::Mode::ReadOnly);
       for (const std::string& name : db.userTableNames()) std::printf("%s\n", name.c_str());
       return 0;
     }
     if (command == "export" && argc == 4) {
-      jet::Database db(argv[2]);
+      jet::Database db(argv[2], jet::Database::Mode::ReadOnly);
       jet::exportCsv(db.table(argv[3]), stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (command == "dump" && argc == 3) {
-      jet::Database db(argv[2]);
+      jet::Database db(argv[2], jet::Database::Mode::ReadOnly);
       jet::dumpDatabase(db, stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (command == "check" && argc == 3) {
-      jet::Database db(argv[2]);
+      jet::Database db(argv[2], jet::Database::Mode::ReadOnly);
       jet::CheckReport report = jet::checkDatabase(db);
       for (const std::string& note : report.notes) std::printf("note: %s\n", note.c_str());
       for (const std::string& error : report.errors) std::printf("%s\n", error.c_str());

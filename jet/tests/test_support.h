@@ -35,4 +35,25 @@ void writeFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes
 std::string runCommand(const std::string& command);
 std::string shellQuote(const std::string& s);
 
+// CSV as mdb-export prints it, parsed into fields (quoted or not).
+struct Field {
+  std::string text;
+  bool quoted = false;
+  bool operator==(const Field&) const = default;
+};
+using Record = std::vector<Field>;
+std::vector<Record> parseCsv(const std::string& csv);
+std::string mdbExport(const std::filesystem::path& file, const std::string& table);
+// Rows after the header in a fixed order (where mdbtools reads moved rows
+// elsewhere than we do).
+void sortRecords(std::vector<Record>& records);
+// Equal, or different only as mdb-export's known faults make it: empty text
+// printed like null, characters outside the BMP printed as "??", Binary
+// values cut at their first zero byte.
+bool sameAsMdbToolsShowsIt(const Field& ours, const Field& theirs);
+
+// A file our engine wrote: the checker finds it clean and mdb-export reads
+// every user table as we do (rows compared in sorted order).
+void expectSound(const std::filesystem::path& file);
+
 }  // namespace jet::test
