@@ -128,6 +128,15 @@ TEST(Writer, RandomInsertsAndDeletesMatchAModel) {
     ASSERT_TRUE(r.clean()) << "batch " << batch << ": " << r.errors.front();
     EXPECT_EQ(db.table("Model").def().rowCount, model.size());
   }
+  {
+    // The indexes grew past one level of nodes: a seek that matches nothing
+    // reads only the path to the first leaf.
+    Database db(file.string());
+    const Table& t = db.table("Model");
+    IndexReader reader(db.pager(), t.def(), t.def().realIndexes[1]);
+    EXPECT_TRUE(reader.seekPrefix(std::string(1, '\x01')).empty());
+    EXPECT_GE(reader.pagesRead(), 3u);
+  }
   test::expectSound(file);
 }
 
