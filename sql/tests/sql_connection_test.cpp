@@ -166,3 +166,60 @@ TEST(SqlConnection, AttachedLinksAreSeenByLaterConnectionsAndNeverWritten) {
 
 }  // namespace
 }  // namespace sql
+
+namespace sql {
+namespace {
+
+struct Scratch {
+  jet::test::ScratchDir dir;
+  fs::path archive = dir.copy(smallArchive(), "archive.mdb");
+  fs::path package = dir.copy(jet::test::sharedDir() / "fixtures/packages/src/update.mdb");
+};
+
+TEST(SqlWrites, InsertSelectAndDeleteThroughALinkLikeAMerge) {
+  Scratch s;
+  {
+    SqlConnection c(s.archive.string());
+    c.attachLink("link", s.package.string(), "FORUM_REPLY");
+    c.execute("BEGIN");
+    ResultSet deleted = c.execute("delete from FORUM_REPLY where REPLY_ID in (select REPLY_ID from link)");
+    EXPECT_EQ(deleted.changes, 1);  // 5044 is in both
+    ResultSet inserted = c.execute("insert into FORUM_REPLY select * from link");
+    EXPECT_EQ(inserted.changes, 4);
+    c.execute("COMMIT");
+    c.execute("drop table link");
+  }
+  SqlConnection c(s.archive.string());
+  EXPECT_EQ(c.execute("select count(*) from FORUM_REPLY").rows[0][0].integer, 153);
+  EXPECT_EQ(column(c.execute("select REPLY_ID from FORUM_REPLY where TOPIC_ID=1013 order by REPLY_ID")),
+            (std::vector<std::string>{"5044", "5045", "5046", "5151"}));
+  jet::test::expectSound(s.archive);
+}
+
+TEST(SqlWrites, RollbackAndAFailedStatementLeaveNoTrace) {
+  Scratch s;
+  std::vector<uint8_t> before = jet::test::readFile(s.archive);
+  SqlConnection c(s.archive.string());
+  c.execute("BEGIN");
+  c.execute("delete from FORUM_TOPICS where FORUM_ID=914");
+  EXPECT_EQ(c.execute("select count(*) from FORUM_TOPICS where FORUM_ID=914").rows[0][0].integer, 0);
+  c.execute("ROLLBACK");
+  EXPECT_EQ(c.execute("select count(*) from FORUM_TOPICS where FORUM_ID=914").rows[0][0].integer, 5);
+
+  // Inside a transaction, a statement that fails half-way is undone alone.
+  c.execute("BEGIN");
+  c.execute("insert into FORUM_CATEGORY (CAT_ID, CAT_NAME) values (6, 'kept')");
+  EXPECT_NE(errorOf(c, "insert into FORUM_CATEGORY (CAT_ID, CAT_NAME) select CAT_ID + 100, CAT_NAME from FORUM_CATEGORY "
+                       "union all select 1, 'duplicate'")
+                .find("already has a row with this key"),
+            std::string::npos);
+  EXPECT_EQ(column(c.execute("select CAT_ID from FORUM_CATEGORY where CAT_ID > 5 order by CAT_ID")),
+            std::vector<std::string>{"6"});
+  c.execute("ROLLBACK");
+  EXPECT_NE(errorOf(c, "insert into FORUM_CATEGORY (CAT_ID, CAT_ORDER) values (9, 'x')").find("takes whole numbers"),
+            std::string::npos);
+  EXPECT_EQ(jet::test::readFile(s.archive), before);
+}
+
+}  // namespace
+}  // namespace sql

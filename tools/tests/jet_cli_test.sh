@@ -44,4 +44,15 @@ PY
 "$jet" check "$tmp/bad.mdb" > "$tmp/out"
 [ $? -eq 1 ] || fail "check of a damaged file does not exit 1"
 grep -q "row count in the definition is 29 but 30 live rows" "$tmp/out" || fail "check finding: $(cat "$tmp/out")"
+# The builder makes the small archive again from its content.
+"$jet" build "$shared/fixtures/small/content.json" "$tmp/built.mdb" || fail "build"
+"$jet" dump "$tmp/built.mdb" | cmp -s - "$shared/fixtures/small/ostrel.dump" || fail "the built archive's dump differs"
+"$jet" check "$tmp/built.mdb" > /dev/null || fail "the built archive is not clean"
+"$jet" build "$shared/fixtures/small/content.json" "$tmp/built.mdb" 2> "$tmp/err" && fail "build over an existing file"
+grep -q "cannot create" "$tmp/err" || fail "build message: $(cat "$tmp/err")"
+echo '{"tables": {"FORUM_CATEGORY": [{"CAT_ID": 1}, {"CAT_ID": 1}]}}' > "$tmp/dup.json"
+"$jet" build "$tmp/dup.json" "$tmp/dup.mdb" 2> "$tmp/err" && fail "build with a duplicate key"
+grep -q "table FORUM_CATEGORY row 2: table 'FORUM_CATEGORY' already has a row" "$tmp/err" || fail "build message: $(cat "$tmp/err")"
+[ -e "$tmp/dup.mdb" ] && fail "a failed build leaves a file"
+
 echo "jet command: all checks passed"
