@@ -71,12 +71,12 @@ void Database::savepointAt(size_t level) {
 }
 
 RowPointer Database::insertRow(const Table& table, RowValues values) {
-  return runChange([&] { return TableWriter(pager_, table, header_.sortOrder).insert(std::move(values)); });
+  return runChange([&] { return TableWriter(pager_, table, header_.sortOrder, indexCache_).insert(std::move(values)); });
 }
 
 void Database::deleteRow(const Table& table, RowPointer row) {
   runChange([&] {
-    TableWriter(pager_, table, header_.sortOrder).remove(row);
+    TableWriter(pager_, table, header_.sortOrder, indexCache_).remove(row);
     return 0;
   });
 }

@@ -50,6 +50,7 @@ class Database {
   // tables (their Table objects stay alive for whoever still holds them).
   void reloadCatalog();
   void forgetTable(int32_t id);
+  IndexNodeCache& indexCache() { return indexCache_; }
   const Table& bootstrapTable(uint32_t tdefPage, const std::string& name);
 
   // SQL savepoints: level n of the open transaction.
@@ -68,6 +69,7 @@ class Database {
   Catalog catalog_;
   mutable std::map<int32_t, std::unique_ptr<Table>> tables_;
   std::vector<std::unique_ptr<Table>> dropped_;
+  IndexNodeCache indexCache_;
 };
 
 }  // namespace jet

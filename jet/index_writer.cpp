@@ -14,35 +14,50 @@ namespace {
 
 constexpr size_t kEntrySpace = kPageSize - kIndexEntriesStart;  // 3616
 
-std::string fullBytes(const std::string& key, RowPointer row, uint32_t child, bool leaf) {
-  std::string s = key;
-  s.push_back(static_cast<char>(row.page >> 16));
-  s.push_back(static_cast<char>(row.page >> 8));
-  s.push_back(static_cast<char>(row.page));
-  s.push_back(static_cast<char>(row.row));
-  if (!leaf) {
-    for (int i = 3; i >= 0; --i) s.push_back(static_cast<char>(child >> (8 * i)));
-  }
-  return s;
+// Bytes an entry takes on its page, before prefix compression.
+size_t entrySize(const IndexNode::Entry& e, bool leaf) { return e.key.size() + (leaf ? 4 : 8); }
+
+// The shared prefix: common to the first and the last entry's key (and so
+// to all of a sorted page), no longer than the shortest key, so it never
+// reaches into a row pointer.
+size_t prefixOf(const IndexNode& node) {
+  if (node.entries.size() < 2) return 0;
+  size_t minKey = SIZE_MAX;
+  for (const auto& e : node.entries) minKey = std::min(minKey, e.key.size());
+  const std::string& a = node.entries.front().key;
+  const std::string& b = node.entries.back().key;
+  size_t p = 0;
+  while (p < minKey && a[p] == b[p]) ++p;
+  return p;
 }
 
-// The shared prefix: common to the first and the last entry (and so to all
-// of a sorted page), never reaching into a row pointer.
-size_t prefixOf(const std::vector<std::string>& full, size_t minKey) {
-  if (full.size() < 2) return 0;
-  const std::string& a = full.front();
-  const std::string& b = full.back();
-  size_t p = 0;
-  while (p < minKey && p < a.size() && p < b.size() && a[p] == b[p]) ++p;
-  return p;
+void putEntry(uint8_t* out, const IndexNode::Entry& e, bool leaf, size_t skip) {
+  uint8_t full[8];
+  full[0] = static_cast<uint8_t>(e.row.page >> 16);
+  full[1] = static_cast<uint8_t>(e.row.page >> 8);
+  full[2] = static_cast<uint8_t>(e.row.page);
+  full[3] = e.row.row;
+  for (int i = 0; i < 4; ++i) full[4 + i] = static_cast<uint8_t>(e.child >> (8 * (3 - i)));
+  std::memcpy(out, e.key.data() + skip, e.key.size() - skip);
+  std::memcpy(out + e.key.size() - skip, full, leaf ? 4 : 8);
 }
 
 }  // namespace
 
-IndexWriter::IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index)
-    : pager_(pager), def_(def), index_(index) {}
+std::unordered_map<uint32_t, IndexNode>& IndexNodeCache::nodes(const Pager& pager) {
+  if (epoch_ != pager.epoch()) {
+    nodes_.clear();
+    epoch_ = pager.epoch();
+  }
+  return nodes_;
+}
 
-IndexWriter::Node IndexWriter::load(uint32_t page) const {
+IndexWriter::IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index, IndexNodeCache& cache)
+    : pager_(pager), def_(def), index_(index), nodes_(cache.nodes(pager)) {}
+
+IndexWriter::Node& IndexWriter::load(uint32_t page) const {
+  auto cached = nodes_.find(page);
+  if (cached != nodes_.end()) return cached->second;
   IndexPage p = readIndexPage(pager_, page);
   if (p.owner != def_.tdefPage)
     failPage(pager_.path(), page, "index page belongs to another table than '" + def_.name + "'");
@@ -53,32 +68,20 @@ IndexWriter::Node IndexWriter::load(uint32_t page) const {
   n.next = p.next;
   n.tail = p.tail;
   for (IndexEntry& e : p.entries) n.entries.push_back(Entry{std::move(e.key), e.row, e.child});
-  return n;
+  return nodes_.emplace(page, std::move(n)).first->second;
 }
 
 bool IndexWriter::fits(const Node& node) const {
-  std::vector<std::string> full;
-  size_t minKey = SIZE_MAX, total = 0;
-  for (const Entry& e : node.entries) {
-    full.push_back(fullBytes(e.key, e.row, e.child, node.leaf));
-    minKey = std::min(minKey, e.key.size());
-    total += full.back().size();
-  }
-  size_t prefix = prefixOf(full, minKey);
-  if (!full.empty()) total -= prefix * (full.size() - 1);
+  size_t total = 0;
+  for (const Entry& e : node.entries) total += entrySize(e, node.leaf);
+  if (!node.entries.empty()) total -= prefixOf(node) * (node.entries.size() - 1);
   return total <= kEntrySpace;
 }
 
 void IndexWriter::store(const Node& node) {
-  std::vector<std::string> full;
-  size_t minKey = SIZE_MAX;
-  for (const Entry& e : node.entries) {
-    full.push_back(fullBytes(e.key, e.row, e.child, node.leaf));
-    minKey = std::min(minKey, e.key.size());
-  }
-  size_t prefix = prefixOf(full, minKey);
+  size_t prefix = prefixOf(node);
   uint8_t* p = pager_.change(node.page);
-  std::memset(p, 0, kPageSize);
+  std::memset(p, 0, kIndexEntriesStart);
   p[0] = node.leaf ? kPageIndexLeaf : kPageIndexNode;
   p[1] = 0x01;
   put32(p + 4, def_.tdefPage);
@@ -87,16 +90,22 @@ void IndexWriter::store(const Node& node) {
   put32(p + 20, node.leaf ? 0 : node.tail);
   put16(p + 24, static_cast<uint16_t>(prefix));
   size_t at = kIndexEntriesStart;
-  for (size_t i = 0; i < full.size(); ++i) {
+  for (size_t i = 0; i < node.entries.size(); ++i) {
     size_t skip = i == 0 ? 0 : prefix;
-    size_t length = full[i].size() - skip;
+    size_t length = entrySize(node.entries[i], node.leaf) - skip;
     if (at + length > kPageSize) failPage(pager_.path(), node.page, "index entries do not fit the page");
-    std::memcpy(p + at, full[i].data() + skip, length);
+    putEntry(p + at, node.entries[i], node.leaf, skip);
     at += length;
     size_t bit = at - kIndexEntriesStart;
     p[kIndexBitmapStart + bit / 8] = static_cast<uint8_t>(p[kIndexBitmapStart + bit / 8] | (1u << (bit % 8)));
   }
+  std::memset(p + at, 0, kPageSize - at);
   put16(p + 2, static_cast<uint16_t>(kPageSize - at));
+  auto cached = nodes_.find(node.page);
+  if (cached == nodes_.end())
+    nodes_.emplace(node.page, node);
+  else if (&cached->second != &node)
+    cached->second = node;
 }
 
 uint32_t IndexWriter::newPage(bool leaf) {
@@ -116,7 +125,7 @@ std::vector<uint32_t> IndexWriter::pathTo(const std::string& key, RowPointer row
   for (;;) {
     if (path.size() > 32) failPage(pager_.path(), n, "index of '" + def_.name + "' is deeper than 32 levels");
     path.push_back(n);
-    Node node = load(n);
+    const Node& node = load(n);
     if (node.leaf) return path;
     uint32_t child = 0;
     for (const Entry& e : node.entries)
@@ -161,7 +170,7 @@ void IndexWriter::changed(std::vector<uint32_t>& path, size_t level, Node& node)
 }
 
 void IndexWriter::updateParent(std::vector<uint32_t>& path, size_t level, const Last& last) {
-  Node parent = load(path[level - 1]);
+  Node& parent = load(path[level - 1]);
   uint32_t child = path[level];
   if (parent.tail == child) {
     if (level - 1 > 0) updateParent(path, level - 1, last);
@@ -205,7 +214,7 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
   left.prev = node.prev;
   left.next = node.page;
   if (node.prev) {
-    Node before = load(node.prev);
+    Node& before = load(node.prev);
     before.next = left.page;
     store(before);
   }
@@ -213,7 +222,7 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
   store(left);
   store(node);
 
-  Node parent = load(path[level - 1]);
+  Node& parent = load(path[level - 1]);
   Last last = lastOf(left);
   Entry entry{last.key, last.row, left.page};
   auto at = std::find_if(parent.entries.begin(), parent.entries.end(), [&](const Entry& e) { return e.child == node.page; });
@@ -226,9 +235,10 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
 
 bool IndexWriter::insert(const std::string& key, RowPointer row) {
   std::vector<uint32_t> path = pathTo(key, row);
-  Node leaf = load(path.back());
-  auto pos = std::find_if(leaf.entries.begin(), leaf.entries.end(),
-                          [&](const Entry& e) { return compareEntry(e.key, e.row, key, row) >= 0; });
+  Node& leaf = load(path.back());
+  auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), 0, [&](const Entry& e, int) {
+    return compareEntry(e.key, e.row, key, row) < 0;
+  });
   if (pos != leaf.entries.end() && pos->key == key && pos->row == row)
     failPage(pager_.path(), leaf.page, "index of '" + def_.name + "' already holds this row");
   bool distinct = (pos == leaf.entries.end() || pos->key != key) &&
@@ -240,7 +250,7 @@ bool IndexWriter::insert(const std::string& key, RowPointer row) {
 
 void IndexWriter::remove(const std::string& key, RowPointer row) {
   std::vector<uint32_t> path = pathTo(key, row);
-  Node leaf = load(path.back());
+  Node& leaf = load(path.back());
   auto pos = std::find_if(leaf.entries.begin(), leaf.entries.end(),
                           [&](const Entry& e) { return e.key == key && e.row == row; });
   if (pos == leaf.entries.end())
@@ -258,20 +268,21 @@ void IndexWriter::remove(const std::string& key, RowPointer row) {
 // Takes the empty page `child` out of the tree below path[level].
 void IndexWriter::removeChild(std::vector<uint32_t>& path, size_t level, uint32_t child) {
   Node gone = load(child);
+  nodes_.erase(child);
   if (gone.prev) {
-    Node before = load(gone.prev);
+    Node& before = load(gone.prev);
     before.next = gone.next;
     store(before);
   }
   if (gone.next) {
-    Node after = load(gone.next);
+    Node& after = load(gone.next);
     after.prev = gone.prev;
     store(after);
   }
   removeFromMap(pager_, index_.ownedMap, child);
   freePage(pager_, child);
 
-  Node parent = load(path[level]);
+  Node& parent = load(path[level]);
   if (parent.tail == child) {
     parent.tail = 0;
     if (!parent.entries.empty()) {
@@ -298,7 +309,7 @@ void IndexWriter::removeChild(std::vector<uint32_t>& path, size_t level, uint32_
       Node root;
       root.page = parent.page;
       root.leaf = true;
-      store(root);
+      store(root);  // replaces the cached node `parent` refers to
       return;
     }
     removeChild(path, level - 1, parent.page);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "bytes.h"
@@ -19,9 +20,36 @@
 
 namespace jet {
 
+// Parsed index pages kept across the changes of a transaction, so that a
+// run of inserts does not parse the same pages again and again. Only
+// IndexWriter changes index pages; the cache empties itself whenever the
+// pager's content went back (rollback, savepoint) or was committed.
+struct IndexNode {
+  struct Entry {
+    std::string key;
+    RowPointer row;
+    uint32_t child = 0;
+  };
+  uint32_t page = 0;
+  bool leaf = true;
+  uint32_t prev = 0, next = 0, tail = 0;
+  std::vector<Entry> entries;
+};
+
+class IndexNodeCache {
+ public:
+  // The cached nodes, emptied first when the pager's epoch moved on.
+  std::unordered_map<uint32_t, IndexNode>& nodes(const Pager& pager);
+  void clear() { nodes_.clear(); }
+
+ private:
+  std::unordered_map<uint32_t, IndexNode> nodes_;
+  uint64_t epoch_ = ~uint64_t{0};
+};
+
 class IndexWriter {
  public:
-  IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index);
+  IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index, IndexNodeCache& cache);
 
   // Adds (key, row); returns true when no entry with an equal key existed
   // next to it (for the distinct-key statistic).
@@ -30,23 +58,14 @@ class IndexWriter {
   void remove(const std::string& key, RowPointer row);
 
  private:
-  struct Entry {
-    std::string key;
-    RowPointer row;
-    uint32_t child = 0;
-  };
-  struct Node {
-    uint32_t page = 0;
-    bool leaf = true;
-    uint32_t prev = 0, next = 0, tail = 0;
-    std::vector<Entry> entries;
-  };
+  using Entry = IndexNode::Entry;
+  using Node = IndexNode;
   struct Last {
     std::string key;
     RowPointer row;
   };
 
-  Node load(uint32_t page) const;
+  Node& load(uint32_t page) const;
   bool fits(const Node& node) const;
   void store(const Node& node);
   std::vector<uint32_t> pathTo(const std::string& key, RowPointer row) const;
@@ -61,6 +80,7 @@ class IndexWriter {
   Pager& pager_;
   const TableDef& def_;
   const RealIndex& index_;
+  std::unordered_map<uint32_t, IndexNode>& nodes_;
 };
 
 }  // namespace jet

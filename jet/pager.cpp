@@ -329,6 +329,7 @@ void Pager::commit() {
   savepoints_.clear();
   inTransaction_ = false;
   ++generation_;
+  ++epoch_;
 }
 
 void Pager::rollback() {
@@ -338,6 +339,7 @@ void Pager::rollback() {
   pageCount_ = filePages_;
   inTransaction_ = false;
   ++generation_;
+  ++epoch_;
 }
 
 size_t Pager::savepoint() {
@@ -371,6 +373,7 @@ void Pager::rollbackTo(size_t level) {
   savepoints_.resize(level + 1);
   savepoints_[level].before.clear();
   ++generation_;
+  ++epoch_;
 }
 
 void Pager::release(size_t level) {

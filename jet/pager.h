@@ -84,6 +84,9 @@ class Pager {
 
   // Changes whenever what page() returns may have changed; caches compare it.
   uint64_t generation() const { return generation_; }
+  // Changes when a transaction ends or returns to a savepoint: caches of
+  // what the transaction wrote compare it.
+  uint64_t epoch() const { return epoch_; }
   const CommitStats& lastCommit() const { return lastCommit_; }
 
  private:
@@ -108,6 +111,7 @@ class Pager {
   bool writable_ = false;
   bool inTransaction_ = false;
   uint64_t generation_ = 0;
+  uint64_t epoch_ = 0;
   std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> changed_;
   // Buffers of the last transaction, kept until the next one begins so that
   // pointers handed out during it stay readable.

@@ -466,6 +466,7 @@ void dropTable(Database& db, const std::string& name) {
   }
   for (uint32_t p : pages)
     if (p > 2 && pager.contains(p)) freePage(pager, p);
+  db.indexCache().clear();  // its index pages are free now
   db.forgetTable(e->id);
   db.reloadCatalog();
 }

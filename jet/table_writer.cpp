@@ -173,8 +173,8 @@ void checkValue(const TableDef& def, const Column& c, const Value& v) {
   }
 }
 
-TableWriter::TableWriter(Pager& pager, const Table& table, SortOrder databaseDefault)
-    : pager_(pager), table_(table), def_(table.def()), sortOrder_(databaseDefault) {}
+TableWriter::TableWriter(Pager& pager, const Table& table, SortOrder databaseDefault, IndexNodeCache& indexCache)
+    : pager_(pager), table_(table), def_(table.def()), sortOrder_(databaseDefault), indexCache_(indexCache) {}
 
 void TableWriter::checkWritable() const {
   if (!pager_.writable()) failFile(pager_.path(), "cannot be changed: it is open read-only");
@@ -377,7 +377,7 @@ RowPointer TableWriter::insert(RowValues values) {
     uint8_t* tdef = pager_.change(def_.tdefPage);
     for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
       if (keys[i].empty()) continue;
-      if (IndexWriter(pager_, def_, def_.realIndexes[i]).insert(keys[i], at)) {
+      if (IndexWriter(pager_, def_, def_.realIndexes[i], indexCache_).insert(keys[i], at)) {
         tdef = pager_.change(def_.tdefPage);
         put32(tdef + 63 + 12 * i + 4, le32(tdef + 63 + 12 * i + 4) + 1);
       }
@@ -432,7 +432,7 @@ void TableWriter::remove(RowPointer at) {
   size_t sp = pager_.savepoint();
   try {
     for (size_t i = 0; i < def_.realIndexes.size(); ++i)
-      if (!keys[i].empty()) IndexWriter(pager_, def_, def_.realIndexes[i]).remove(keys[i], at);
+      if (!keys[i].empty()) IndexWriter(pager_, def_, def_.realIndexes[i], indexCache_).remove(keys[i], at);
     releaseLongValues(at);
     DataPageView page = dataPage(pager_, at.page);
     RowSlot slot = page.slot(at.row, pager_.path());

@@ -13,6 +13,7 @@
 
 #include <vector>
 
+#include "index_writer.h"
 #include "pager.h"
 #include "table.h"
 #include "value.h"
@@ -26,7 +27,7 @@ using RowValues = std::vector<Value>;
 
 class TableWriter {
  public:
-  TableWriter(Pager& pager, const Table& table, SortOrder databaseDefault);
+  TableWriter(Pager& pager, const Table& table, SortOrder databaseDefault, IndexNodeCache& indexCache);
 
   RowPointer insert(RowValues values);
   void remove(RowPointer row);
@@ -45,6 +46,7 @@ class TableWriter {
   const Table& table_;
   const TableDef& def_;
   SortOrder sortOrder_;
+  IndexNodeCache& indexCache_;
 };
 
 // Checks `value` against `column`; raises jet::Error naming the column.
