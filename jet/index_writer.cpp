@@ -71,15 +71,18 @@ IndexWriter::Node& IndexWriter::load(uint32_t page) const {
   return nodes_.emplace(page, std::move(n)).first->second;
 }
 
-bool IndexWriter::fits(const Node& node) const {
-  size_t total = 0;
-  for (const Entry& e : node.entries) total += entrySize(e, node.leaf);
-  if (!node.entries.empty()) total -= prefixOf(node) * (node.entries.size() - 1);
-  return total <= kEntrySpace;
+IndexWriter::Layout IndexWriter::layout(const Node& node) const {
+  Layout l;
+  l.prefix = prefixOf(node);
+  for (const Entry& e : node.entries) l.bytes += entrySize(e, node.leaf);
+  if (!node.entries.empty()) l.bytes -= l.prefix * (node.entries.size() - 1);
+  return l;
 }
 
-void IndexWriter::store(const Node& node) {
-  size_t prefix = prefixOf(node);
+void IndexWriter::store(const Node& node) { store(node, layout(node)); }
+
+void IndexWriter::store(const Node& node, const Layout& l) {
+  size_t prefix = l.prefix;
   uint8_t* p = pager_.change(node.page);
   std::memset(p, 0, kIndexEntriesStart);
   p[0] = node.leaf ? kPageIndexLeaf : kPageIndexNode;
@@ -161,11 +164,12 @@ void IndexWriter::applyTailRule(Node& node) {
 // `node` (path[level]) changed: write it, splitting when it overflows, and
 // carry a changed last entry up.
 void IndexWriter::changed(std::vector<uint32_t>& path, size_t level, Node& node) {
-  if (!fits(node)) {
+  Layout l = layout(node);
+  if (l.bytes > kEntrySpace) {
     split(path, level, node);
     return;
   }
-  store(node);
+  store(node, l);
   if (level > 0) updateParent(path, level, lastOf(node));
 }
 
@@ -233,7 +237,7 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
   changed(path, level - 1, parent);
 }
 
-bool IndexWriter::insert(const std::string& key, RowPointer row) {
+bool IndexWriter::insert(const std::string& key, RowPointer row, bool unique) {
   std::vector<uint32_t> path = pathTo(key, row);
   Node& leaf = load(path.back());
   auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), 0, [&](const Entry& e, int) {
@@ -241,8 +245,15 @@ bool IndexWriter::insert(const std::string& key, RowPointer row) {
   });
   if (pos != leaf.entries.end() && pos->key == key && pos->row == row)
     failPage(pager_.path(), leaf.page, "index of '" + def_.name + "' already holds this row");
-  bool distinct = (pos == leaf.entries.end() || pos->key != key) &&
-                  (pos == leaf.entries.begin() || std::prev(pos)->key != key);
+  // Equal keys sit next to each other, on this leaf or across its ends.
+  const std::string* before = pos != leaf.entries.begin() ? &std::prev(pos)->key
+                              : leaf.prev ? (load(leaf.prev).entries.empty() ? nullptr : &load(leaf.prev).entries.back().key)
+                                          : nullptr;
+  const std::string* after = pos != leaf.entries.end() ? &pos->key
+                             : leaf.next ? (load(leaf.next).entries.empty() ? nullptr : &load(leaf.next).entries.front().key)
+                                         : nullptr;
+  bool distinct = !(before && *before == key) && !(after && *after == key);
+  if (!distinct && unique) throw DuplicateKey();
   leaf.entries.insert(pos, Entry{key, row, 0});
   changed(path, path.size() - 1, leaf);
   return distinct;

@@ -52,8 +52,10 @@ class IndexWriter {
   IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index, IndexNodeCache& cache);
 
   // Adds (key, row); returns true when no entry with an equal key existed
-  // next to it (for the distinct-key statistic).
-  bool insert(const std::string& key, RowPointer row);
+  // (for the distinct-key statistic). With `unique`, an equal key raises
+  // DuplicateKey and nothing changes.
+  struct DuplicateKey {};
+  bool insert(const std::string& key, RowPointer row, bool unique = false);
   // Removes (key, row); raises when the index holds no such entry.
   void remove(const std::string& key, RowPointer row);
 
@@ -65,9 +67,14 @@ class IndexWriter {
     RowPointer row;
   };
 
+  struct Layout {
+    size_t prefix = 0;
+    size_t bytes = 0;  // on the page, after prefix compression
+  };
   Node& load(uint32_t page) const;
-  bool fits(const Node& node) const;
+  Layout layout(const Node& node) const;
   void store(const Node& node);
+  void store(const Node& node, const Layout& layout);
   std::vector<uint32_t> pathTo(const std::string& key, RowPointer row) const;
   Last lastOf(const Node& node) const;
   void changed(std::vector<uint32_t>& path, size_t level, Node& node);

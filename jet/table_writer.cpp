@@ -298,18 +298,6 @@ RowPointer TableWriter::insert(RowValues values) {
     checkValue(def_, c, values[i]);
   }
   std::vector<std::string> keys = keysOf(values);
-  for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
-    const RealIndex& ix = def_.realIndexes[i];
-    if (!ix.unique() || keys[i].empty() || keys[i].find_first_not_of(std::string("\x00\xFF", 2)) == std::string::npos)
-      continue;
-    if (!IndexReader(pager_, def_, ix).seekPrefix(keys[i]).empty()) {
-      std::string name = "?";
-      for (const LogicalIndex& l : def_.logicalIndexes)
-        if (l.realIndex == ix.number) name = l.name;
-      throw Error("table '" + def_.name + "' already has a row with this key in unique index '" + name + "'");
-    }
-  }
-
   size_t sp = pager_.savepoint();
   try {
     // Fixed and variable parts; long values go last, inline while they fit.
@@ -377,7 +365,19 @@ RowPointer TableWriter::insert(RowValues values) {
     uint8_t* tdef = pager_.change(def_.tdefPage);
     for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
       if (keys[i].empty()) continue;
-      if (IndexWriter(pager_, def_, def_.realIndexes[i], indexCache_).insert(keys[i], at)) {
+      const RealIndex& ix = def_.realIndexes[i];
+      // Keys of nulls only never collide in a unique index.
+      bool unique = ix.unique() && keys[i].find_first_not_of(std::string("\x00\xFF", 2)) != std::string::npos;
+      bool distinct;
+      try {
+        distinct = IndexWriter(pager_, def_, ix, indexCache_).insert(keys[i], at, unique);
+      } catch (const IndexWriter::DuplicateKey&) {
+        std::string name = "?";
+        for (const LogicalIndex& l : def_.logicalIndexes)
+          if (l.realIndex == ix.number) name = l.name;
+        throw Error("table '" + def_.name + "' already has a row with this key in unique index '" + name + "'");
+      }
+      if (distinct) {
         tdef = pager_.change(def_.tdefPage);
         put32(tdef + 63 + 12 * i + 4, le32(tdef + 63 + 12 * i + 4) + 1);
       }
