@@ -71,12 +71,17 @@ void Database::savepointAt(size_t level) {
 }
 
 RowPointer Database::insertRow(const Table& table, RowValues values) {
-  return runChange([&] { return TableWriter(pager_, table, header_.sortOrder, indexCache_).insert(std::move(values)); });
+  // Hints name pages of this transaction's past; after a rollback they may not hold.
+  if (hintsEpoch_ != pager_.epoch()) {
+    insertHints_.clear();
+    hintsEpoch_ = pager_.epoch();
+  }
+  return runChange([&] { return TableWriter(pager_, table, header_.sortOrder, indexCache_, insertHints_).insert(std::move(values)); });
 }
 
 void Database::deleteRow(const Table& table, RowPointer row) {
   runChange([&] {
-    TableWriter(pager_, table, header_.sortOrder, indexCache_).remove(row);
+    TableWriter(pager_, table, header_.sortOrder, indexCache_, insertHints_).remove(row);
     return 0;
   });
 }

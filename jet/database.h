@@ -70,6 +70,8 @@ class Database {
   mutable std::map<int32_t, std::unique_ptr<Table>> tables_;
   std::vector<std::unique_ptr<Table>> dropped_;
   IndexNodeCache indexCache_;
+  TableWriter::InsertHints insertHints_;
+  uint64_t hintsEpoch_ = 0;
 };
 
 }  // namespace jet

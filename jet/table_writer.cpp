@@ -173,8 +173,9 @@ void checkValue(const TableDef& def, const Column& c, const Value& v) {
   }
 }
 
-TableWriter::TableWriter(Pager& pager, const Table& table, SortOrder databaseDefault, IndexNodeCache& indexCache)
-    : pager_(pager), table_(table), def_(table.def()), sortOrder_(databaseDefault), indexCache_(indexCache) {}
+TableWriter::TableWriter(Pager& pager, const Table& table, SortOrder databaseDefault, IndexNodeCache& indexCache,
+                         InsertHints& hints)
+    : pager_(pager), table_(table), def_(table.def()), sortOrder_(databaseDefault), indexCache_(indexCache), hints_(hints) {}
 
 void TableWriter::checkWritable() const {
   if (!pager_.writable()) failFile(pager_.path(), "cannot be changed: it is open read-only");
@@ -213,7 +214,18 @@ std::vector<std::string> TableWriter::keysOf(const RowValues& values) const {
 RowPointer TableWriter::putRow(const std::vector<uint8_t>& row, uint32_t owner, RowPointer ownedMap, RowPointer freeMap,
                                bool tracked) {
   if (row.size() > kMaxRowLength) throw Error("a row of table '" + def_.name + "' would be too long for a page");
+  const uint32_t hintKey = (freeMap.page << 8) | freeMap.row;
   if (tracked) {
+    auto hint = hints_.find(hintKey);
+    if (hint != hints_.end() && pager_.contains(hint->second)) {
+      uint32_t page = hint->second;
+      DataPageView view = dataPage(pager_, page);
+      if (view.owner() == owner && hasRoomFor(view, row.size())) {
+        uint8_t n = addRow(pager_, page, row.data(), row.size());
+        if (dataPage(pager_, page).freeSpace() < kKeepInFreeMap) removeFromMap(pager_, freeMap, page);
+        return RowPointer{page, n};
+      }
+    }
     UsageMap free = readUsageMap(pager_, freeMap);
     int tried = 0;
     for (auto it = free.pages.rbegin(); it != free.pages.rend() && tried < 4; ++it, ++tried) {
@@ -222,6 +234,7 @@ RowPointer TableWriter::putRow(const std::vector<uint8_t>& row, uint32_t owner, 
       if (view.owner() != owner || !hasRoomFor(view, row.size())) continue;
       uint8_t n = addRow(pager_, *it, row.data(), row.size());
       if (dataPage(pager_, *it).freeSpace() < kKeepInFreeMap) removeFromMap(pager_, freeMap, *it);
+      hints_[hintKey] = *it;
       return RowPointer{*it, n};
     }
   }
@@ -231,6 +244,7 @@ RowPointer TableWriter::putRow(const std::vector<uint8_t>& row, uint32_t owner, 
   if (tracked) {
     addToMap(pager_, ownedMap, page);
     if (dataPage(pager_, page).freeSpace() >= kKeepInFreeMap) addToMap(pager_, freeMap, page);
+    hints_[hintKey] = page;
   }
   return RowPointer{page, n};
 }

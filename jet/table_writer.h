@@ -11,6 +11,7 @@
 // maintained, so a table with one refuses every change.
 #pragma once
 
+#include <unordered_map>
 #include <vector>
 
 #include "index_writer.h"
@@ -27,7 +28,13 @@ using RowValues = std::vector<Value>;
 
 class TableWriter {
  public:
-  TableWriter(Pager& pager, const Table& table, SortOrder databaseDefault, IndexNodeCache& indexCache);
+  // Where the last row of each map's pages went (keyed by the free-space
+  // map's row pointer): tried first, so a run of inserts does not read the
+  // free-space map each time. A hint is checked before use.
+  using InsertHints = std::unordered_map<uint32_t, uint32_t>;
+
+  TableWriter(Pager& pager, const Table& table, SortOrder databaseDefault, IndexNodeCache& indexCache,
+              InsertHints& hints);
 
   RowPointer insert(RowValues values);
   void remove(RowPointer row);
@@ -47,6 +54,7 @@ class TableWriter {
   const TableDef& def_;
   SortOrder sortOrder_;
   IndexNodeCache& indexCache_;
+  InsertHints& hints_;
 };
 
 // Checks `value` against `column`; raises jet::Error naming the column.
