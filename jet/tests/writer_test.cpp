@@ -267,3 +267,41 @@ TEST(Writer, ANewDatabaseHoldsTablesOfEveryTypeAndDropsThem) {
 
 }  // namespace
 }  // namespace jet
+
+namespace jet {
+namespace {
+
+// A text index in another sort order than General (legacy): the table
+// reads as before, but every change is refused before anything is written.
+TEST(Writer, RefusesToChangeATableWhoseTextKeysItCannotCompute) {
+  test::ScratchDir dir;
+  fs::path file = dir.copy(test::smallArchive());
+  size_t at = 0;
+  {
+    Database db(file.string());
+    const TableDef& def = db.table("FORUM_MEMBERS").def();
+    // The column blocks follow the per-index counts; find M_NAME's.
+    size_t blocks = 63 + 12 * def.realIndexes.size();
+    for (size_t i = 0; i < def.columns.size(); ++i)
+      if (def.columns[i].name == "M_NAME") at = static_cast<size_t>(def.tdefPage) * kPageSize + blocks + 25 * i + 11;
+  }
+  std::vector<uint8_t> bytes = test::readFile(file);
+  bytes[at] = 0x04;  // LCID 2052 (0x0804), a Chinese sort order
+  bytes[at + 1] = 0x08;
+  test::writeFile(file, bytes);
+
+  Database db(file.string());
+  const Table& t = db.table("FORUM_MEMBERS");
+  RowCursor c = t.scan();
+  ASSERT_TRUE(c.next());
+  try {
+    db.deleteRow(t, c.position());
+    ADD_FAILURE() << "changed";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("uses sort order 2052"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(test::readFile(file), bytes);
+}
+
+}  // namespace
+}  // namespace jet
