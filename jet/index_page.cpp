@@ -9,9 +9,8 @@
 namespace jet {
 
 IndexPage readIndexPage(const Pager& pager, uint32_t n) {
+  IndexPageView view(pager, n);
   const uint8_t* p = pager.page(n);
-  const std::string& file = pager.path();
-  if (p[0] != kPageIndexNode && p[0] != kPageIndexLeaf) failPage(file, n, "is not an index page");
   IndexPage page;
   page.number = n;
   page.type = p[0];
@@ -21,40 +20,11 @@ IndexPage readIndexPage(const Pager& pager, uint32_t n) {
   page.next = le32(p + 16);
   page.tail = le32(p + 20);
   page.prefixLength = le16(p + 24);
-  const size_t pointerBytes = page.isLeaf() ? 4 : 8;
-
-  std::string prefix;
-  size_t start = kIndexEntriesStart;
-  for (size_t byte = 0; byte < kIndexEntriesStart - kIndexBitmapStart; ++byte) {
-    uint8_t bits = p[kIndexBitmapStart + byte];
-    while (bits) {
-      int k = __builtin_ctz(bits);
-      bits = static_cast<uint8_t>(bits & (bits - 1));
-      size_t end = kIndexEntriesStart + byte * 8 + static_cast<size_t>(k);
-      if (end > kPageSize || end <= start)
-        failPage(file, n, "index entry ends at impossible offset " + std::to_string(end));
-      std::string stored(reinterpret_cast<const char*>(p + start), end - start);
-      std::string full;
-      if (page.entries.empty()) {
-        if (stored.size() < page.prefixLength)
-          failPage(file, n, "first index entry is shorter than the page's shared prefix");
-        prefix = stored.substr(0, page.prefixLength);
-        full = std::move(stored);
-      } else {
-        full = prefix + stored;
-      }
-      if (full.size() < pointerBytes) failPage(file, n, "index entry is shorter than its row pointer");
-      IndexEntry e;
-      size_t keyLength = full.size() - pointerBytes;
-      const auto* f = reinterpret_cast<const uint8_t*>(full.data());
-      e.row = RowPointer{be24(f + keyLength), f[keyLength + 3]};
-      if (!page.isLeaf()) e.child = be32(f + keyLength + 4);
-      e.key.assign(full.data(), keyLength);
-      page.entries.push_back(std::move(e));
-      start = end;
-    }
-  }
-  page.usedEnd = start;
+  view.forEach([&](const IndexEntryRef& e) {
+    page.entries.push_back(IndexEntry{std::string(e.key), e.row, e.child});
+    return true;
+  });
+  page.usedEnd = view.usedEnd();
   return page;
 }
 
@@ -63,6 +33,14 @@ void badEntry(const Pager& pager, uint32_t page, const char* what) { failPage(pa
 IndexPageView::IndexPageView(const Pager& pager, uint32_t page)
     : pager_(pager), number_(page), bytes_(pager.page(page)) {
   if (bytes_[0] != kPageIndexNode && bytes_[0] != kPageIndexLeaf) failPage(pager.path(), page, "is not an index page");
+}
+
+size_t IndexPageView::usedEnd() const {
+  for (size_t byte = kIndexEntriesStart - kIndexBitmapStart; byte-- > 0;) {
+    uint8_t bits = bytes_[kIndexBitmapStart + byte];
+    if (bits) return kIndexEntriesStart + byte * 8 + static_cast<size_t>(31 - __builtin_clz(bits));
+  }
+  return kIndexEntriesStart;
 }
 
 int compareEntry(std::string_view keyA, RowPointer rowA, std::string_view keyB, RowPointer rowB) {

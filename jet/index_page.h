@@ -70,6 +70,8 @@ class IndexPageView {
   uint32_t owner() const { return le32(bytes_ + 4); }
   uint32_t next() const { return le32(bytes_ + 16); }
   uint32_t tail() const { return le32(bytes_ + 20); }
+  // End of the last entry (where the bitmap's last set bit points).
+  size_t usedEnd() const;
   // Calls `visit` on each entry in order until it returns false.
   template <typename Visit>
   void forEach(Visit&& visit) const;
