@@ -254,9 +254,33 @@ bool IndexWriter::insert(const std::string& key, RowPointer row, bool unique) {
                                          : nullptr;
   bool distinct = !(before && *before == key) && !(after && *after == key);
   if (!distinct && unique) throw DuplicateKey();
+  bool appended = pos == leaf.entries.end() && !leaf.entries.empty();
   leaf.entries.insert(pos, Entry{key, row, 0});
-  changed(path, path.size() - 1, leaf);
+  if (!(appended && appendInPlace(leaf))) changed(path, path.size() - 1, leaf);
+  else if (path.size() > 1) updateParent(path, path.size() - 1, lastOf(leaf));
   return distinct;
+}
+
+// Keys mostly arrive in order (ids, dates): a new last entry that keeps the
+// page's shared prefix and fits is written after the others, without
+// rewriting the page. The shared prefix stays when the new key is at least
+// as long as the prefix and shares it with the first key.
+bool IndexWriter::appendInPlace(const Node& leaf) {
+  const uint8_t* old = pager_.page(leaf.page);
+  size_t prefix = le16(old + 24);
+  size_t usedEnd = kPageSize - le16(old + 2);
+  const Entry& first = leaf.entries.front();
+  const Entry& added = leaf.entries.back();
+  if (leaf.entries.size() < 3 || added.key.size() < prefix || first.key.compare(0, prefix, added.key, 0, prefix) != 0)
+    return false;
+  size_t length = entrySize(added, true) - prefix;
+  if (usedEnd + length > kPageSize) return false;
+  uint8_t* p = pager_.change(leaf.page);
+  putEntry(p + usedEnd, added, true, prefix);
+  size_t bit = usedEnd + length - kIndexEntriesStart;
+  p[kIndexBitmapStart + bit / 8] = static_cast<uint8_t>(p[kIndexBitmapStart + bit / 8] | (1u << (bit % 8)));
+  put16(p + 2, static_cast<uint16_t>(kPageSize - usedEnd - length));
+  return true;
 }
 
 void IndexWriter::remove(const std::string& key, RowPointer row) {

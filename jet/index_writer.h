@@ -75,6 +75,7 @@ class IndexWriter {
   Layout layout(const Node& node) const;
   void store(const Node& node);
   void store(const Node& node, const Layout& layout);
+  bool appendInPlace(const Node& leaf);
   std::vector<uint32_t> pathTo(const std::string& key, RowPointer row) const;
   Last lastOf(const Node& node) const;
   void changed(std::vector<uint32_t>& path, size_t level, Node& node);
