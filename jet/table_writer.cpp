@@ -185,8 +185,8 @@ void TableWriter::checkWritable() const {
   }
 }
 
-// One key per real index; empty optional-like "\xff\xff" marker not needed:
-// an index skipped for nulls gets an empty string (real keys are never empty).
+// One key per real index; an index that skips this row (all key columns
+// null and "ignore nulls") gets an empty string, which no real key is.
 std::vector<std::string> TableWriter::keysOf(const RowValues& values) const {
   std::vector<std::string> keys;
   for (const RealIndex& ix : def_.realIndexes) {
