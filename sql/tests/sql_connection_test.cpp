@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "jet/tests/test_support.h"
+#include "jet/schema.h"
 #include "sql/sql_connection.h"
 
 namespace sql {
@@ -219,6 +220,41 @@ TEST(SqlWrites, RollbackAndAFailedStatementLeaveNoTrace) {
   EXPECT_NE(errorOf(c, "insert into FORUM_CATEGORY (CAT_ID, CAT_ORDER) values (9, 'x')").find("takes whole numbers"),
             std::string::npos);
   EXPECT_EQ(jet::test::readFile(s.archive), before);
+}
+
+}  // namespace
+}  // namespace sql
+
+namespace sql {
+namespace {
+
+// A link stored in the file (a catalog row of type 6), its database named
+// as a Windows machine saw it: found by its file name beside the archive.
+TEST(SqlConnection, LinkedTablesStoredInTheFileAreReadable) {
+  jet::test::ScratchDir dir;
+  fs::path archive = dir.path() / "archive.mdb";
+  dir.copy(jet::test::sharedDir() / "fixtures/packages/src/update.mdb", "pack.mdb");
+  jet::createDatabase(archive.string());
+  {
+    jet::Database db(archive.string());
+    const jet::Table& objects = db.table(*db.catalog().find("MSysObjects"));
+    jet::RowValues row(objects.def().columns.size());
+    auto set = [&](const char* name, jet::Value v) {
+      row[static_cast<size_t>(objects.def().columnByName(name) - objects.def().columns.data())] = std::move(v);
+    };
+    set("Id", int64_t{-2147483000});
+    set("ParentId", int64_t{0x0F000001});
+    set("Name", std::string("Linked"));
+    set("Type", int64_t{6});
+    set("Flags", int64_t{0});
+    set("Database", std::string("C:\\Forum\\Data\\pack.mdb"));
+    set("ForeignName", std::string("FORUM_FORUM"));
+    db.insertRow(objects, row);
+  }
+  SqlConnection c(archive.string());
+  EXPECT_EQ(column(c.execute("select FORUM_ID from linked order by FORUM_ID")), (std::vector<std::string>{"914", "950"}));
+  EXPECT_NE(errorOf(c, "drop table Linked").find("stored in the database file"), std::string::npos);
+  jet::test::expectSound(archive);
 }
 
 }  // namespace
