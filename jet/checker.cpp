@@ -20,6 +20,7 @@ class Checker {
   explicit Checker(const Database& db) : db_(db), pager_(db.pager()) {}
 
   CheckReport run() {
+    pager_.flushPending();
     guarded("global usage map", [&] { global_ = readGlobalMap(pager_); });
     claim(0, "the database header");
     claim(1, "the global usage map");

@@ -5,9 +5,13 @@
 namespace jet {
 
 Database::Database(const std::string& path, Mode mode)
-    : pager_(path, mode == Mode::ReadOnly), header_(readHeader(pager_)), catalog_(readCatalog(pager_)) {}
+    : pager_(path, mode == Mode::ReadOnly), header_(readHeader(pager_)), catalog_(readCatalog(pager_)) {
+  pager_.setFlushHook([this] { indexCache_.flush(pager_); });
+}
 
-Database::Database(const std::string& path, Bootstrap) : pager_(path), header_(readHeader(pager_)) {}
+Database::Database(const std::string& path, Bootstrap) : pager_(path), header_(readHeader(pager_)) {
+  pager_.setFlushHook([this] { indexCache_.flush(pager_); });
+}
 
 void Database::reloadCatalog() { catalog_ = readCatalog(pager_); }
 

@@ -52,7 +52,9 @@ int compareEntry(std::string_view keyA, RowPointer rowA, std::string_view keyB, 
 }
 
 IndexReader::IndexReader(const Pager& pager, const TableDef& def, const RealIndex& index)
-    : pager_(pager), def_(def), index_(index) {}
+    : pager_(pager), def_(def), index_(index) {
+  pager.flushPending();
+}
 
 IndexPageView IndexReader::page(uint32_t n) const {
   ++pagesRead_;

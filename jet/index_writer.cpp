@@ -44,16 +44,67 @@ void putEntry(uint8_t* out, const IndexNode::Entry& e, bool leaf, size_t skip) {
 
 }  // namespace
 
+void writeIndexNode(Pager& pager, const IndexNode& node) {
+  size_t prefix = prefixOf(node);
+  uint8_t* p = pager.change(node.page);
+  std::memset(p, 0, kIndexEntriesStart);
+  p[0] = node.leaf ? kPageIndexLeaf : kPageIndexNode;
+  p[1] = 0x01;
+  put32(p + 4, node.owner);
+  put32(p + 12, node.prev);
+  put32(p + 16, node.next);
+  put32(p + 20, node.leaf ? 0 : node.tail);
+  put16(p + 24, static_cast<uint16_t>(prefix));
+  size_t at = kIndexEntriesStart;
+  for (size_t i = 0; i < node.entries.size(); ++i) {
+    size_t skip = i == 0 ? 0 : prefix;
+    size_t length = entrySize(node.entries[i], node.leaf) - skip;
+    if (at + length > kPageSize) failPage(pager.path(), node.page, "index entries do not fit the page");
+    putEntry(p + at, node.entries[i], node.leaf, skip);
+    at += length;
+    size_t bit = at - kIndexEntriesStart;
+    p[kIndexBitmapStart + bit / 8] = static_cast<uint8_t>(p[kIndexBitmapStart + bit / 8] | (1u << (bit % 8)));
+  }
+  std::memset(p + at, 0, kPageSize - at);
+  put16(p + 2, static_cast<uint16_t>(kPageSize - at));
+}
+
+void IndexNodeCache::markDirty(uint32_t page) {
+  if (dirty_.insert(page).second) order_.push_back(page);
+}
+
+void IndexNodeCache::forget(uint32_t page) {
+  nodes_.erase(page);
+  dirty_.erase(page);
+}
+
+void IndexNodeCache::flush(Pager& pager) {
+  nodes(pager);  // after a rollback, nothing cached may be written
+  if (dirty_.empty()) return;
+  std::sort(order_.begin(), order_.end());
+  for (uint32_t page : order_) {
+    if (!dirty_.count(page)) continue;
+    auto it = nodes_.find(page);
+    if (it != nodes_.end()) writeIndexNode(pager, it->second);
+  }
+  dirty_.clear();
+  order_.clear();
+}
+
 std::unordered_map<uint32_t, IndexNode>& IndexNodeCache::nodes(const Pager& pager) {
   if (epoch_ != pager.epoch()) {
+    // The transaction ended or went back to a savepoint: what was not
+    // written belongs to the undone part.
     nodes_.clear();
+    dirty_.clear();
+    order_.clear();
     epoch_ = pager.epoch();
   }
   return nodes_;
 }
 
 IndexWriter::IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index, IndexNodeCache& cache)
-    : pager_(pager), def_(def), index_(index), nodes_(cache.nodes(pager)) {}
+    : pager_(pager), def_(def), index_(index), cache_(cache), nodes_(cache.nodes(pager)) {}
 
 IndexWriter::Node& IndexWriter::load(uint32_t page) const {
   auto cached = nodes_.find(page);
@@ -81,34 +132,16 @@ IndexWriter::Layout IndexWriter::layout(const Node& node) const {
 
 void IndexWriter::store(const Node& node) { store(node, layout(node)); }
 
+// Pages are written when the cache flushes: the cached node is the page.
 void IndexWriter::store(const Node& node, const Layout& l) {
-  size_t prefix = l.prefix;
-  uint8_t* p = pager_.change(node.page);
-  std::memset(p, 0, kIndexEntriesStart);
-  p[0] = node.leaf ? kPageIndexLeaf : kPageIndexNode;
-  p[1] = 0x01;
-  put32(p + 4, def_.tdefPage);
-  put32(p + 12, node.prev);
-  put32(p + 16, node.next);
-  put32(p + 20, node.leaf ? 0 : node.tail);
-  put16(p + 24, static_cast<uint16_t>(prefix));
-  size_t at = kIndexEntriesStart;
-  for (size_t i = 0; i < node.entries.size(); ++i) {
-    size_t skip = i == 0 ? 0 : prefix;
-    size_t length = entrySize(node.entries[i], node.leaf) - skip;
-    if (at + length > kPageSize) failPage(pager_.path(), node.page, "index entries do not fit the page");
-    putEntry(p + at, node.entries[i], node.leaf, skip);
-    at += length;
-    size_t bit = at - kIndexEntriesStart;
-    p[kIndexBitmapStart + bit / 8] = static_cast<uint8_t>(p[kIndexBitmapStart + bit / 8] | (1u << (bit % 8)));
-  }
-  std::memset(p + at, 0, kPageSize - at);
-  put16(p + 2, static_cast<uint16_t>(kPageSize - at));
+  if (l.bytes > kEntrySpace) failPage(pager_.path(), node.page, "index entries do not fit the page");
   auto cached = nodes_.find(node.page);
   if (cached == nodes_.end())
-    nodes_.emplace(node.page, node);
+    cached = nodes_.emplace(node.page, node).first;
   else if (&cached->second != &node)
     cached->second = node;
+  cached->second.owner = def_.tdefPage;
+  cache_.markDirty(node.page);
 }
 
 uint32_t IndexWriter::newPage(bool leaf) {
@@ -254,33 +287,21 @@ bool IndexWriter::insert(const std::string& key, RowPointer row, bool unique) {
                                          : nullptr;
   bool distinct = !(before && *before == key) && !(after && *after == key);
   if (!distinct && unique) throw DuplicateKey();
-  bool appended = pos == leaf.entries.end() && !leaf.entries.empty();
   leaf.entries.insert(pos, Entry{key, row, 0});
-  if (!(appended && appendInPlace(leaf))) changed(path, path.size() - 1, leaf);
-  else if (path.size() > 1) updateParent(path, path.size() - 1, lastOf(leaf));
+  changed(path, path.size() - 1, leaf);
   return distinct;
 }
 
-// Keys mostly arrive in order (ids, dates): a new last entry that keeps the
-// page's shared prefix and fits is written after the others, without
-// rewriting the page. The shared prefix stays when the new key is at least
-// as long as the prefix and shares it with the first key.
-bool IndexWriter::appendInPlace(const Node& leaf) {
-  const uint8_t* old = pager_.page(leaf.page);
-  size_t prefix = le16(old + 24);
-  size_t usedEnd = kPageSize - le16(old + 2);
-  const Entry& first = leaf.entries.front();
-  const Entry& added = leaf.entries.back();
-  if (leaf.entries.size() < 3 || added.key.size() < prefix || first.key.compare(0, prefix, added.key, 0, prefix) != 0)
-    return false;
-  size_t length = entrySize(added, true) - prefix;
-  if (usedEnd + length > kPageSize) return false;
-  uint8_t* p = pager_.change(leaf.page);
-  putEntry(p + usedEnd, added, true, prefix);
-  size_t bit = usedEnd + length - kIndexEntriesStart;
-  p[kIndexBitmapStart + bit / 8] = static_cast<uint8_t>(p[kIndexBitmapStart + bit / 8] | (1u << (bit % 8)));
-  put16(p + 2, static_cast<uint16_t>(kPageSize - usedEnd - length));
-  return true;
+bool IndexWriter::hasKey(const std::string& key) const {
+  std::vector<uint32_t> path = pathTo(key, RowPointer{});
+  const Node& leaf = load(path.back());
+  auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), 0, [&](const Entry& e, int) {
+    return compareEntry(e.key, e.row, key, RowPointer{}) < 0;
+  });
+  if (pos != leaf.entries.end()) return pos->key == key;
+  if (!leaf.next) return false;
+  const Node& next = load(leaf.next);
+  return !next.entries.empty() && next.entries.front().key == key;
 }
 
 void IndexWriter::remove(const std::string& key, RowPointer row) {
@@ -303,7 +324,7 @@ void IndexWriter::remove(const std::string& key, RowPointer row) {
 // Takes the empty page `child` out of the tree below path[level].
 void IndexWriter::removeChild(std::vector<uint32_t>& path, size_t level, uint32_t child) {
   Node gone = load(child);
-  nodes_.erase(child);
+  cache_.forget(child);
   if (gone.prev) {
     Node& before = load(gone.prev);
     before.next = gone.next;

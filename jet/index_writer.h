@@ -12,6 +12,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "bytes.h"
@@ -31,19 +32,34 @@ struct IndexNode {
     uint32_t child = 0;
   };
   uint32_t page = 0;
+  uint32_t owner = 0;  // the table's tdef page
   bool leaf = true;
   uint32_t prev = 0, next = 0, tail = 0;
   std::vector<Entry> entries;
 };
 
+//
+// Changed nodes are written to their pages only when flushed: at commit,
+// before a savepoint and before an index is read through its pages
+// (Database registers flush() as the pager's flush hook), so a page that
+// takes many entries in a transaction is serialised once.
 class IndexNodeCache {
  public:
   // The cached nodes, emptied first when the pager's epoch moved on.
   std::unordered_map<uint32_t, IndexNode>& nodes(const Pager& pager);
-  void clear() { nodes_.clear(); }
+  void markDirty(uint32_t page);
+  void forget(uint32_t page);  // a page that left the tree
+  void flush(Pager& pager);
+  void clear() {
+    nodes_.clear();
+    dirty_.clear();
+    order_.clear();
+  }
 
  private:
   std::unordered_map<uint32_t, IndexNode> nodes_;
+  std::unordered_set<uint32_t> dirty_;
+  std::vector<uint32_t> order_;
   uint64_t epoch_ = ~uint64_t{0};
 };
 
@@ -56,6 +72,8 @@ class IndexWriter {
   // DuplicateKey and nothing changes.
   struct DuplicateKey {};
   bool insert(const std::string& key, RowPointer row, bool unique = false);
+  // Whether some entry has exactly this key (reads only cached or unchanged pages).
+  bool hasKey(const std::string& key) const;
   // Removes (key, row); raises when the index holds no such entry.
   void remove(const std::string& key, RowPointer row);
 
@@ -75,7 +93,6 @@ class IndexWriter {
   Layout layout(const Node& node) const;
   void store(const Node& node);
   void store(const Node& node, const Layout& layout);
-  bool appendInPlace(const Node& leaf);
   std::vector<uint32_t> pathTo(const std::string& key, RowPointer row) const;
   Last lastOf(const Node& node) const;
   void changed(std::vector<uint32_t>& path, size_t level, Node& node);
@@ -88,6 +105,7 @@ class IndexWriter {
   Pager& pager_;
   const TableDef& def_;
   const RealIndex& index_;
+  IndexNodeCache& cache_;
   std::unordered_map<uint32_t, IndexNode>& nodes_;
 };
 

@@ -299,6 +299,7 @@ void Pager::recoverJournal() {
 
 void Pager::commit() {
   if (!inTransaction_) return;
+  flushPending();
   if (changed_.empty()) {
     inTransaction_ = false;
     savepoints_.clear();
@@ -343,6 +344,7 @@ void Pager::rollback() {
 }
 
 size_t Pager::savepoint() {
+  flushPending();
   savepoints_.push_back(Undo{pageCount_, {}});
   return savepoints_.size() - 1;
 }

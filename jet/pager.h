@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -76,6 +77,13 @@ class Pager {
   void commit();
   void rollback();
 
+  // Work kept outside the pages (changed index nodes) that must reach them
+  // before a commit, a savepoint, or a read of those pages.
+  void setFlushHook(std::function<void()> hook) { flushHook_ = std::move(hook); }
+  void flushPending() const {
+    if (flushHook_) flushHook_();
+  }
+
   // Savepoints nest; each returns to the state when it was taken.
   size_t savepoint();
   void rollbackTo(size_t savepoint);
@@ -118,6 +126,7 @@ class Pager {
   std::vector<std::unique_ptr<uint8_t[]>> retired_;
   std::vector<Undo> savepoints_;
   CommitStats lastCommit_;
+  std::function<void()> flushHook_;
 };
 
 }  // namespace jet

@@ -436,6 +436,10 @@ void dropTable(Database& db, const std::string& name) {
     for (RowPointer r : rows) db.deleteRow(t, r);
   }
 
+  // The catalog's index changes reach their pages before the cache, which
+  // may hold the dropped table's pages, is emptied below.
+  pager.flushPending();
+
   // Every page the table used.
   std::set<uint32_t> pages(def.pages.begin(), def.pages.end());
   std::vector<RowPointer> maps{def.ownedMap, def.freeMap};

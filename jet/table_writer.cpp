@@ -275,7 +275,7 @@ std::vector<uint8_t> TableWriter::storeValue(const Column& c, const Value& v, si
   std::vector<uint8_t> header(12, 0);
   uint32_t length = static_cast<uint32_t>(data.size());
   if (data.size() > 0x3FFFFFFF) throw Error("a value of column '" + c.name + "' is longer than a long value can be");
-  if (data.size() <= kInlineLongValue && 12 + data.size() <= rowBudget) {
+  if (data.size() <= kInlineLongValue && data.size() <= rowBudget) {  // the 12-byte header is already counted
     put32(header.data(), length | 0x80000000u);
     header.insert(header.end(), data.begin(), data.end());
   } else if (data.size() <= kSingleLvalRow) {
@@ -285,7 +285,7 @@ std::vector<uint8_t> TableWriter::storeValue(const Column& c, const Value& v, si
     put32(header.data(), length);
     storeLongValue(c, data.data(), data.size(), true).toLe(header.data() + 4);
   }
-  rowBudget -= std::min(rowBudget, header.size());
+  rowBudget -= std::min(rowBudget, header.size() - 12);
   return header;
 }
 
@@ -312,8 +312,21 @@ RowPointer TableWriter::insert(RowValues values) {
     checkValue(def_, c, values[i]);
   }
   std::vector<std::string> keys = keysOf(values);
-  size_t sp = pager_.savepoint();
-  try {
+  // Unique keys are checked before anything changes (inserts take no
+  // savepoint: a failure after this point means a damaged file, and the
+  // transaction is rolled back as a whole).
+  for (size_t i = 0; i < def_.realIndexes.size(); ++i) {
+    const RealIndex& ix = def_.realIndexes[i];
+    if (!ix.unique() || keys[i].empty() || keys[i].find_first_not_of(std::string("\x00\xFF", 2)) == std::string::npos)
+      continue;
+    if (IndexWriter(pager_, def_, ix, indexCache_).hasKey(keys[i])) {
+      std::string name = "?";
+      for (const LogicalIndex& l : def_.logicalIndexes)
+        if (l.realIndex == ix.number) name = l.name;
+      throw Error("table '" + def_.name + "' already has a row with this key in unique index '" + name + "'");
+    }
+  }
+  {
     // Fixed and variable parts; long values go last, inline while they fit.
     std::vector<std::vector<uint8_t>> stored(values.size());
     std::vector<bool> present(values.size(), false);
@@ -336,7 +349,11 @@ RowPointer TableWriter::insert(RowValues values) {
     for (const Column& c : def_.columns)
       if (c.isFixed() && c.type != ColumnType::Boolean) fixedSize = std::max<size_t>(fixedSize, c.fixedOffset + c.length);
     base += fixedSize;
-    size_t budget = base < kRowLimit ? kRowLimit - base : 0;
+    size_t longValues = 0;
+    for (size_t i = 0; i < values.size(); ++i) longValues += present[i] && isLongValue(def_.columns[i].type) ? 1 : 0;
+    if (base + 12 * longValues > kRowLimit)
+      throw Error("a row of table '" + def_.name + "' would be longer than a page holds");
+    size_t budget = kRowLimit - base - 12 * longValues;
     for (size_t i = 0; i < values.size(); ++i)
       if (present[i] && isLongValue(def_.columns[i].type)) stored[i] = storeValue(def_.columns[i], values[i], budget);
 
@@ -399,12 +416,7 @@ RowPointer TableWriter::insert(RowValues values) {
     tdef = pager_.change(def_.tdefPage);
     put32(tdef + 16, le32(tdef + 16) + 1);
     if (newCounter != counter) put32(tdef + 20, static_cast<uint32_t>(newCounter));
-    pager_.release(sp);
     return at;
-  } catch (...) {
-    pager_.rollbackTo(sp);
-    pager_.release(sp);
-    throw;
   }
 }
 

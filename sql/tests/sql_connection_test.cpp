@@ -207,6 +207,18 @@ TEST(SqlWrites, RollbackAndAFailedStatementLeaveNoTrace) {
   c.execute("ROLLBACK");
   EXPECT_EQ(c.execute("select count(*) from FORUM_TOPICS where FORUM_ID=914").rows[0][0].integer, 5);
 
+  // Index changes undone by a rollback never reach the pages afterwards.
+  c.execute("BEGIN");
+  c.execute("delete from FORUM_REPLY where TOPIC_ID=1013");
+  c.execute("ROLLBACK");
+  EXPECT_EQ(c.execute("select count(*) from FORUM_REPLY where TOPIC_ID=1013").rows[0][0].integer, 3);
+  c.execute("BEGIN");
+  c.execute("SAVEPOINT s");
+  c.execute("delete from FORUM_REPLY where TOPIC_ID=1011");
+  c.execute("ROLLBACK TO s");
+  EXPECT_EQ(c.execute("select count(*) from FORUM_REPLY where TOPIC_ID=1011").rows[0][0].integer, 5);
+  c.execute("ROLLBACK");
+
   // Inside a transaction, a statement that fails half-way is undone alone.
   c.execute("BEGIN");
   c.execute("insert into FORUM_CATEGORY (CAT_ID, CAT_NAME) values (6, 'kept')");
