@@ -197,7 +197,13 @@ void IndexWriter::applyTailRule(Node& node) {
 // `node` (path[level]) changed: write it, splitting when it overflows, and
 // carry a changed last entry up.
 void IndexWriter::changed(std::vector<uint32_t>& path, size_t level, Node& node) {
-  Layout l = layout(node);
+  // Most pages fit even without the shared prefix; only a nearly full one
+  // needs the exact layout.
+  size_t raw = 0;
+  for (const Entry& e : node.entries) raw += entrySize(e, node.leaf);
+  Layout l;
+  l.bytes = raw;
+  if (raw > kEntrySpace) l = layout(node);
   if (l.bytes > kEntrySpace) {
     split(path, level, node);
     return;
