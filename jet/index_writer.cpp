@@ -347,13 +347,7 @@ void IndexWriter::removeChild(std::vector<uint32_t>& path, size_t level, uint32_
   Node& parent = load(path[level]);
   if (parent.tail == child) {
     parent.tail = 0;
-    if (!parent.entries.empty()) {
-      // The last entry's child becomes the tail when others remain.
-      if (parent.entries.size() >= 2) {
-        parent.tail = parent.entries.back().child;
-        parent.entries.pop_back();
-      }
-    }
+    applyTailRule(parent);  // the last entry's child becomes the tail when others remain
   } else {
     auto it = std::find_if(parent.entries.begin(), parent.entries.end(), [&](const Entry& e) { return e.child == child; });
     if (it == parent.entries.end())
