@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 
 std::string binDir() { return fs::read_symlink("/proc/self/exe").parent_path().string(); }
 
-std::string largeArchive() {
+// Inflates the package once; later runs reuse the file.
+static std::string inflateLargeArchive() {
   fs::path dir = fs::path(binDir()).parent_path() / "bench-data";
   fs::path target = dir / "forum-large.mdb";
   fs::path package = fs::path(OSTREL_SHARED_DIR) / "fixtures/bench/forum-large.opk";
@@ -52,6 +53,11 @@ std::string largeArchive() {
   if (written != length) throw std::runtime_error("the bench package inflated to the wrong length");
   fs::rename(partial, target);
   return target.string();
+}
+
+const std::string& largeArchive() {
+  static const std::string path = inflateLargeArchive();
+  return path;
 }
 
 }  // namespace bench

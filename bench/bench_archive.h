@@ -7,7 +7,7 @@
 namespace bench {
 
 // Path of the inflated forum-large.mdb (made on first use).
-std::string largeArchive();
+const std::string& largeArchive();
 // Folder of the running executable (build/bin).
 std::string binDir();
 

@@ -18,10 +18,7 @@
 
 namespace {
 
-const std::string& archive() {
-  static const std::string path = bench::largeArchive();
-  return path;
-}
+const std::string& archive() { return bench::largeArchive(); }
 
 void BM_JetExportReplies(benchmark::State& state) {
   std::FILE* devnull = std::fopen("/dev/null", "w");

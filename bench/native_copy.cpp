@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "bench_archive.h"
 #include "jet/database.h"
 #include "sql/jet_module.h"
 #include "sql/sql_connection.h"
@@ -12,21 +13,6 @@ namespace bench {
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* nativeType(jet::ColumnType t) {
-  switch (t) {
-    case jet::ColumnType::Boolean:
-    case jet::ColumnType::Byte:
-    case jet::ColumnType::Integer:
-    case jet::ColumnType::Long: return "INTEGER";
-    case jet::ColumnType::Currency:
-    case jet::ColumnType::Single:
-    case jet::ColumnType::Double: return "REAL";
-    case jet::ColumnType::Binary:
-    case jet::ColumnType::Ole: return "BLOB";
-    default: return "TEXT";
-  }
-}
 
 }  // namespace
 
@@ -47,7 +33,7 @@ std::string nativeCopy(const std::string& jetFile) {
     std::string ddl = "CREATE TABLE native." + sql::quoteIdentifier(name) + " (";
     std::vector<const jet::Column*> cols = def.columnsByNumber();
     for (size_t i = 0; i < cols.size(); ++i)
-      ddl += (i ? ", " : "") + sql::quoteIdentifier(cols[i]->name) + " " + nativeType(cols[i]->type);
+      ddl += (i ? ", " : "") + sql::quoteIdentifier(cols[i]->name) + " " + sql::sqlType(cols[i]->type);
     bridge.execute(ddl + ")");
     bridge.execute("INSERT INTO native." + sql::quoteIdentifier(name) + " SELECT * FROM main." + sql::quoteIdentifier(name));
     int n = 0;
@@ -64,6 +50,11 @@ std::string nativeCopy(const std::string& jetFile) {
   bridge.execute("DETACH DATABASE native");
   fs::rename(partial, target);
   return target.string();
+}
+
+const std::string& nativeLargeArchive() {
+  static const std::string path = nativeCopy(largeArchive());
+  return path;
 }
 
 }  // namespace bench

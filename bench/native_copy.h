@@ -9,5 +9,7 @@ namespace bench {
 
 // Path of the SQLite copy of `jetFile` (made when missing).
 std::string nativeCopy(const std::string& jetFile);
+// The copy of the large bench archive.
+const std::string& nativeLargeArchive();
 
 }  // namespace bench

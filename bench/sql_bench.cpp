@@ -11,15 +11,8 @@
 
 namespace {
 
-const std::string& jetFile() {
-  static const std::string path = bench::largeArchive();
-  return path;
-}
-
-const std::string& nativeFile() {
-  static const std::string path = bench::nativeCopy(jetFile());
-  return path;
-}
+const std::string& jetFile() { return bench::largeArchive(); }
+const std::string& nativeFile() { return bench::nativeLargeArchive(); }
 
 // The search statement of the reader (the search issue builds it).
 std::string searchStatement(const std::string& s, const std::string& scopeLine) {

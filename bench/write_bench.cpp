@@ -20,14 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string& jetFile() {
-  static const std::string path = bench::largeArchive();
-  return path;
-}
-const std::string& nativeFile() {
-  static const std::string path = bench::nativeCopy(jetFile());
-  return path;
-}
+const std::string& jetFile() { return bench::largeArchive(); }
+const std::string& nativeFile() { return bench::nativeLargeArchive(); }
 fs::path work() {
   fs::path dir = fs::path(jetFile()).parent_path() / "write-bench";
   fs::create_directories(dir);

@@ -67,7 +67,9 @@ std::string dequote(const char* arg) {
   return s;
 }
 
-const char* declaredType(jet::ColumnType t) {
+}  // namespace
+
+const char* sqlType(jet::ColumnType t) {
   switch (t) {
     case jet::ColumnType::Boolean:
     case jet::ColumnType::Byte:
@@ -77,12 +79,21 @@ const char* declaredType(jet::ColumnType t) {
     case jet::ColumnType::Single:
     case jet::ColumnType::Double: return "REAL";
     case jet::ColumnType::Text:
-    case jet::ColumnType::Memo: return "TEXT COLLATE JETTEXT";
+    case jet::ColumnType::Memo:
     case jet::ColumnType::DateTime:
     case jet::ColumnType::Guid:
     case jet::ColumnType::Decimal: return "TEXT";
     default: return "BLOB";
   }
+}
+
+namespace {
+
+// Text and memo compare as Jet compares them.
+std::string declaredType(jet::ColumnType t) {
+  std::string type = sqlType(t);
+  if (t == jet::ColumnType::Text || t == jet::ColumnType::Memo) type += " COLLATE JETTEXT";
+  return type;
 }
 
 bool isIntegerColumn(jet::ColumnType t) {

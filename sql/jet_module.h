@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 
+#include "jet/tdef.h"
+
 namespace jet {
 class Database;
 }
@@ -34,6 +36,9 @@ void registerJetModule(sqlite3* db, SqlConnection* connection);
 std::string declareLocalTable(const std::string& name);
 std::string declareLinkedTable(const std::string& name, const std::string& database, const std::string& remoteTable,
                                bool attached);
+
+// The SQLite type a Jet column's values take (module header above).
+const char* sqlType(jet::ColumnType type);
 
 std::string quoteIdentifier(const std::string& name);
 std::string quoteLiteral(const std::string& text);
