@@ -69,46 +69,64 @@ void writeIndexNode(Pager& pager, const IndexNode& node) {
   put16(p + 2, static_cast<uint16_t>(kPageSize - at));
 }
 
-void IndexNodeCache::markDirty(uint32_t page) {
-  if (dirty_.insert(page).second) order_.push_back(page);
-}
-
-void IndexNodeCache::forget(uint32_t page) {
-  nodes_.erase(page);
-  dirty_.erase(page);
-}
-
-void IndexNodeCache::flush(Pager& pager) {
-  nodes(pager);  // after a rollback, nothing cached may be written
-  if (dirty_.empty()) return;
-  std::sort(order_.begin(), order_.end());
-  for (uint32_t page : order_) {
-    if (!dirty_.count(page)) continue;
-    auto it = nodes_.find(page);
-    if (it != nodes_.end()) writeIndexNode(pager, it->second);
-  }
-  dirty_.clear();
-  order_.clear();
-}
-
-std::unordered_map<uint32_t, IndexNode>& IndexNodeCache::nodes(const Pager& pager) {
+void IndexNodeCache::sync(const Pager& pager) {
   if (epoch_ != pager.epoch()) {
     // The transaction ended or went back to a savepoint: what was not
     // written belongs to the undone part.
-    nodes_.clear();
-    dirty_.clear();
-    order_.clear();
+    clear();
     epoch_ = pager.epoch();
   }
-  return nodes_;
+}
+
+void IndexNodeCache::clear() {
+  byPage_.clear();
+  dirty_.clear();
+}
+
+IndexNode& IndexNodeCache::put(IndexNode node) {
+  uint32_t page = node.page;
+  if (page >= byPage_.size()) byPage_.resize(std::max<size_t>(page + 1, byPage_.size() * 2));
+  if (byPage_[page]) {
+    bool dirty = byPage_[page]->dirty;
+    *byPage_[page] = std::move(node);
+    byPage_[page]->dirty = dirty;
+  } else {
+    node.dirty = false;
+    byPage_[page] = std::make_unique<IndexNode>(std::move(node));
+  }
+  return *byPage_[page];
+}
+
+void IndexNodeCache::markDirty(IndexNode& node) {
+  if (node.dirty) return;
+  node.dirty = true;
+  dirty_.push_back(node.page);
+}
+
+void IndexNodeCache::forget(uint32_t page) {
+  if (page < byPage_.size()) byPage_[page].reset();
+}
+
+void IndexNodeCache::flush(Pager& pager) {
+  sync(pager);  // after a rollback, nothing cached may be written
+  if (dirty_.empty()) return;
+  std::sort(dirty_.begin(), dirty_.end());
+  for (uint32_t page : dirty_) {
+    IndexNode* node = find(page);
+    if (!node || !node->dirty) continue;
+    writeIndexNode(pager, *node);
+    node->dirty = false;
+  }
+  dirty_.clear();
 }
 
 IndexWriter::IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index, IndexNodeCache& cache)
-    : pager_(pager), def_(def), index_(index), cache_(cache), nodes_(cache.nodes(pager)) {}
+    : pager_(pager), def_(def), index_(index), cache_(cache) {
+  cache.sync(pager);
+}
 
 IndexWriter::Node& IndexWriter::load(uint32_t page) const {
-  auto cached = nodes_.find(page);
-  if (cached != nodes_.end()) return cached->second;
+  if (Node* cached = cache_.find(page)) return *cached;
   IndexPage p = readIndexPage(pager_, page);
   if (p.owner != def_.tdefPage)
     failPage(pager_.path(), page, "index page belongs to another table than '" + def_.name + "'");
@@ -119,7 +137,7 @@ IndexWriter::Node& IndexWriter::load(uint32_t page) const {
   n.next = p.next;
   n.tail = p.tail;
   for (IndexEntry& e : p.entries) n.entries.push_back(Entry{std::move(e.key), e.row, e.child});
-  return nodes_.emplace(page, std::move(n)).first->second;
+  return cache_.put(std::move(n));
 }
 
 IndexWriter::Layout IndexWriter::layout(const Node& node) const {
@@ -135,13 +153,10 @@ void IndexWriter::store(const Node& node) { store(node, layout(node)); }
 // Pages are written when the cache flushes: the cached node is the page.
 void IndexWriter::store(const Node& node, const Layout& l) {
   if (l.bytes > kEntrySpace) failPage(pager_.path(), node.page, "index entries do not fit the page");
-  auto cached = nodes_.find(node.page);
-  if (cached == nodes_.end())
-    cached = nodes_.emplace(node.page, node).first;
-  else if (&cached->second != &node)
-    cached->second = node;
-  cached->second.owner = def_.tdefPage;
-  cache_.markDirty(node.page);
+  Node* cached = cache_.find(node.page);
+  if (cached != &node) cached = &cache_.put(node);
+  cached->owner = def_.tdefPage;
+  cache_.markDirty(*cached);
 }
 
 uint32_t IndexWriter::newPage(bool leaf) {
@@ -164,11 +179,10 @@ std::vector<uint32_t> IndexWriter::pathTo(const std::string& key, RowPointer row
     const Node& node = load(n);
     if (node.leaf) return path;
     uint32_t child = 0;
-    for (const Entry& e : node.entries)
-      if (compareEntry(e.key, e.row, key, row) >= 0) {
-        child = e.child;
-        break;
-      }
+    auto at = std::lower_bound(node.entries.begin(), node.entries.end(), 0, [&](const Entry& e, int) {
+      return compareEntry(e.key, e.row, key, row) < 0;
+    });
+    if (at != node.entries.end()) child = at->child;
     if (child == 0) child = node.tail ? node.tail : (node.entries.empty() ? 0 : node.entries.back().child);
     if (child == 0) failPage(pager_.path(), n, "index node page has no children");
     n = child;
@@ -191,25 +205,28 @@ void IndexWriter::applyTailRule(Node& node) {
   if (children >= 2 && node.tail == 0) {
     node.tail = node.entries.back().child;
     node.entries.pop_back();
+    node.rawBytes = Node::kUnknown;
   }
 }
 
 // `node` (path[level]) changed: write it, splitting when it overflows, and
 // carry a changed last entry up.
-void IndexWriter::changed(std::vector<uint32_t>& path, size_t level, Node& node) {
+void IndexWriter::changed(std::vector<uint32_t>& path, size_t level, Node& node, bool lastMoved) {
   // Most pages fit even without the shared prefix; only a nearly full one
   // needs the exact layout.
-  size_t raw = 0;
-  for (const Entry& e : node.entries) raw += entrySize(e, node.leaf);
+  if (node.rawBytes == Node::kUnknown) {
+    node.rawBytes = 0;
+    for (const Entry& e : node.entries) node.rawBytes += entrySize(e, node.leaf);
+  }
   Layout l;
-  l.bytes = raw;
-  if (raw > kEntrySpace) l = layout(node);
+  l.bytes = node.rawBytes;
+  if (l.bytes > kEntrySpace) l = layout(node);
   if (l.bytes > kEntrySpace) {
     split(path, level, node);
     return;
   }
   store(node, l);
-  if (level > 0) updateParent(path, level, lastOf(node));
+  if (level > 0 && lastMoved) updateParent(path, level, lastOf(node));
 }
 
 void IndexWriter::updateParent(std::vector<uint32_t>& path, size_t level, const Last& last) {
@@ -224,7 +241,10 @@ void IndexWriter::updateParent(std::vector<uint32_t>& path, size_t level, const 
     if (e.key == last.key && e.row == last.row) return;
     e.key = last.key;
     e.row = last.row;
-    changed(path, level - 1, parent);
+    parent.rawBytes = Node::kUnknown;
+    // Without a tail, the parent's own last entry is this one when it is last.
+    bool parentLastMoved = parent.tail == 0 && &e == &parent.entries.back();
+    changed(path, level - 1, parent, parentLastMoved);
     return;
   }
   failPage(pager_.path(), parent.page, "index node page has no entry for child " + std::to_string(child));
@@ -252,6 +272,7 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
   size_t half = (node.entries.size() + 1) / 2;
   left.entries.assign(node.entries.begin(), node.entries.begin() + static_cast<long>(half));
   node.entries.erase(node.entries.begin(), node.entries.begin() + static_cast<long>(half));
+  node.rawBytes = Node::kUnknown;
   applyTailRule(left);
   // Link the new page before the old one on their level.
   left.prev = node.prev;
@@ -272,6 +293,7 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
   if (at == parent.entries.end() && parent.tail != node.page)
     failPage(pager_.path(), parent.page, "index node page has no entry for child " + std::to_string(node.page));
   parent.entries.insert(at, entry);
+  parent.rawBytes = Node::kUnknown;
   applyTailRule(parent);
   changed(path, level - 1, parent);
 }
@@ -293,8 +315,10 @@ bool IndexWriter::insert(const std::string& key, RowPointer row, bool unique) {
                                          : nullptr;
   bool distinct = !(before && *before == key) && !(after && *after == key);
   if (!distinct && unique) throw DuplicateKey();
+  bool last = pos == leaf.entries.end();
   leaf.entries.insert(pos, Entry{key, row, 0});
-  changed(path, path.size() - 1, leaf);
+  if (leaf.rawBytes != Node::kUnknown) leaf.rawBytes += key.size() + 4;
+  changed(path, path.size() - 1, leaf, last);
   return distinct;
 }
 
@@ -313,18 +337,21 @@ bool IndexWriter::hasKey(const std::string& key) const {
 void IndexWriter::remove(const std::string& key, RowPointer row) {
   std::vector<uint32_t> path = pathTo(key, row);
   Node& leaf = load(path.back());
-  auto pos = std::find_if(leaf.entries.begin(), leaf.entries.end(),
-                          [&](const Entry& e) { return e.key == key && e.row == row; });
-  if (pos == leaf.entries.end())
+  auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), 0, [&](const Entry& e, int) {
+    return compareEntry(e.key, e.row, key, row) < 0;
+  });
+  if (pos == leaf.entries.end() || pos->key != key || pos->row != row)
     failPage(pager_.path(), leaf.page, "index of '" + def_.name + "' has no entry for row " + std::to_string(row.row) +
                                            " of page " + std::to_string(row.page));
+  bool last = std::next(pos) == leaf.entries.end();
+  if (leaf.rawBytes != Node::kUnknown) leaf.rawBytes -= entrySize(*pos, true);
   leaf.entries.erase(pos);
   size_t level = path.size() - 1;
   if (leaf.entries.empty() && level > 0) {
     removeChild(path, level - 1, leaf.page);
     return;
   }
-  changed(path, level, leaf);
+  changed(path, level, leaf, last);
 }
 
 // Takes the empty page `child` out of the tree below path[level].
@@ -353,11 +380,13 @@ void IndexWriter::removeChild(std::vector<uint32_t>& path, size_t level, uint32_
     if (it == parent.entries.end())
       failPage(pager_.path(), parent.page, "index node page has no entry for child " + std::to_string(child));
     parent.entries.erase(it);
+    parent.rawBytes = Node::kUnknown;
     if (parent.tail && parent.entries.empty()) {
       // One child left: it is kept as an entry, not a tail.
       Last last = lastOf(load(parent.tail));
       parent.entries.push_back(Entry{last.key, last.row, parent.tail});
       parent.tail = 0;
+      parent.rawBytes = Node::kUnknown;
     }
   }
   if (parent.entries.empty() && parent.tail == 0) {

@@ -11,8 +11,7 @@
 #pragma once
 
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
+#include <memory>
 #include <vector>
 
 #include "bytes.h"
@@ -36,6 +35,11 @@ struct IndexNode {
   bool leaf = true;
   uint32_t prev = 0, next = 0, tail = 0;
   std::vector<Entry> entries;
+  // Sum of entrySize over entries, or kUnknown after a change that did not
+  // keep it; lets a change skip walking the whole node.
+  static constexpr size_t kUnknown = ~size_t{0};
+  size_t rawBytes = kUnknown;
+  bool dirty = false;
 };
 
 //
@@ -43,23 +47,22 @@ struct IndexNode {
 // before a savepoint and before an index is read through its pages
 // (Database registers flush() as the pager's flush hook), so a page that
 // takes many entries in a transaction is serialised once.
+// Nodes are found by page number in a flat table (a hash look-up per level
+// and index of every insert was a tenth of a bulk insert's time).
 class IndexNodeCache {
  public:
-  // The cached nodes, emptied first when the pager's epoch moved on.
-  std::unordered_map<uint32_t, IndexNode>& nodes(const Pager& pager);
-  void markDirty(uint32_t page);
+  // Empties the cache first when the pager's epoch moved on.
+  void sync(const Pager& pager);
+  IndexNode* find(uint32_t page) const { return page < byPage_.size() ? byPage_[page].get() : nullptr; }
+  IndexNode& put(IndexNode node);
+  void markDirty(IndexNode& node);
   void forget(uint32_t page);  // a page that left the tree
   void flush(Pager& pager);
-  void clear() {
-    nodes_.clear();
-    dirty_.clear();
-    order_.clear();
-  }
+  void clear();
 
  private:
-  std::unordered_map<uint32_t, IndexNode> nodes_;
-  std::unordered_set<uint32_t> dirty_;
-  std::vector<uint32_t> order_;
+  std::vector<std::unique_ptr<IndexNode>> byPage_;
+  std::vector<uint32_t> dirty_;  // may repeat a page; a node's flag decides
   uint64_t epoch_ = ~uint64_t{0};
 };
 
@@ -95,7 +98,9 @@ class IndexWriter {
   void store(const Node& node, const Layout& layout);
   std::vector<uint32_t> pathTo(const std::string& key, RowPointer row) const;
   Last lastOf(const Node& node) const;
-  void changed(std::vector<uint32_t>& path, size_t level, Node& node);
+  // `lastMoved`: the node's last entry (or tail subtree) may have changed,
+  // so its parent's entry for it must follow.
+  void changed(std::vector<uint32_t>& path, size_t level, Node& node, bool lastMoved = true);
   void updateParent(std::vector<uint32_t>& path, size_t level, const Last& last);
   void split(std::vector<uint32_t>& path, size_t level, Node& node);
   void removeChild(std::vector<uint32_t>& path, size_t level, uint32_t child);
@@ -106,7 +111,6 @@ class IndexWriter {
   const TableDef& def_;
   const RealIndex& index_;
   IndexNodeCache& cache_;
-  std::unordered_map<uint32_t, IndexNode>& nodes_;
 };
 
 }  // namespace jet
