@@ -22,8 +22,9 @@ size_t entrySize(const IndexNode::Entry& e, bool leaf) { return e.key.size() + (
 // reaches into a row pointer.
 size_t prefixOf(const IndexNode& node) {
   if (node.entries.size() < 2) return 0;
-  size_t minKey = SIZE_MAX;
-  for (const auto& e : node.entries) minKey = std::min(minKey, e.key.size());
+  size_t minKey = node.minKey;
+  if (minKey == IndexNode::kUnknown)
+    for (const auto& e : node.entries) minKey = std::min(minKey, e.key.size());
   const std::string& a = node.entries.front().key;
   const std::string& b = node.entries.back().key;
   size_t p = 0;
@@ -81,6 +82,8 @@ void IndexNodeCache::sync(const Pager& pager) {
 void IndexNodeCache::clear() {
   byPage_.clear();
   dirty_.clear();
+  held_.clear();
+  heldCount_ = 0;
 }
 
 IndexNode& IndexNodeCache::put(IndexNode node) {
@@ -109,6 +112,7 @@ void IndexNodeCache::forget(uint32_t page) {
 
 void IndexNodeCache::flush(Pager& pager) {
   sync(pager);  // after a rollback, nothing cached may be written
+  mergeHeld(pager);
   if (dirty_.empty()) return;
   std::sort(dirty_.begin(), dirty_.end());
   for (uint32_t page : dirty_) {
@@ -120,16 +124,63 @@ void IndexNodeCache::flush(Pager& pager) {
   dirty_.clear();
 }
 
-IndexWriter::IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index, IndexNodeCache& cache)
-    : pager_(pager), def_(def), index_(index), cache_(cache) {
+IndexTarget::IndexTarget(const TableDef& def, size_t realIndex)
+    : table(def.name),
+      tdefPage(def.tdefPage),
+      rootPage(def.realIndexes.at(realIndex).rootPage),
+      ownedMap(def.realIndexes[realIndex].ownedMap),
+      distinctCountAt(static_cast<uint32_t>(63 + 12 * realIndex + 4)) {}
+
+void IndexNodeCache::holdBack(Pager& pager, const IndexTarget& target, const std::string& key, RowPointer row) {
+  sync(pager);
+  auto held = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.target.rootPage == target.rootPage; });
+  if (held == held_.end()) held = held_.insert(held_.end(), Held{target, {}, {}});
+  held->items.push_back(Held::Item{static_cast<uint32_t>(held->keys.size()), static_cast<uint32_t>(key.size()), row});
+  held->keys += key;
+  if (++heldCount_ >= kMaxHeld) mergeHeld(pager);
+}
+
+void IndexNodeCache::mergeHeld(Pager& pager, uint32_t rootPage) {
+  sync(pager);
+  if (merging_ || held_.empty()) return;
+  merging_ = true;
+  try {
+    for (auto it = held_.begin(); it != held_.end();) {
+      if (rootPage != 0 && it->target.rootPage != rootPage) {
+        ++it;
+        continue;
+      }
+      Held held = std::move(*it);
+      it = held_.erase(it);
+      heldCount_ -= held.items.size();
+      std::vector<std::pair<std::string_view, RowPointer>> entries;
+      entries.reserve(held.items.size());
+      for (const Held::Item& i : held.items) entries.emplace_back(std::string_view(held.keys).substr(i.at, i.length), i.row);
+      std::sort(entries.begin(), entries.end(),
+                [](const auto& a, const auto& b) { return compareEntry(a.first, a.second, b.first, b.second) < 0; });
+      uint32_t distinct = IndexWriter(pager, held.target, *this).insertSorted(entries);
+      if (distinct) {
+        uint8_t* tdef = pager.change(held.target.tdefPage);
+        put32(tdef + held.target.distinctCountAt, le32(tdef + held.target.distinctCountAt) + distinct);
+      }
+    }
+  } catch (...) {
+    merging_ = false;
+    throw;
+  }
+  merging_ = false;
+}
+
+IndexWriter::IndexWriter(Pager& pager, IndexTarget target, IndexNodeCache& cache)
+    : pager_(pager), target_(std::move(target)), cache_(cache) {
   cache.sync(pager);
 }
 
 IndexWriter::Node& IndexWriter::load(uint32_t page) const {
   if (Node* cached = cache_.find(page)) return *cached;
   IndexPage p = readIndexPage(pager_, page);
-  if (p.owner != def_.tdefPage)
-    failPage(pager_.path(), page, "index page belongs to another table than '" + def_.name + "'");
+  if (p.owner != target_.tdefPage)
+    failPage(pager_.path(), page, "index page belongs to another table than '" + target_.table + "'");
   Node n;
   n.page = page;
   n.leaf = p.isLeaf();
@@ -155,13 +206,13 @@ void IndexWriter::store(const Node& node, const Layout& l) {
   if (l.bytes > kEntrySpace) failPage(pager_.path(), node.page, "index entries do not fit the page");
   Node* cached = cache_.find(node.page);
   if (cached != &node) cached = &cache_.put(node);
-  cached->owner = def_.tdefPage;
+  cached->owner = target_.tdefPage;
   cache_.markDirty(*cached);
 }
 
 uint32_t IndexWriter::newPage(bool leaf) {
   uint32_t page = allocatePage(pager_);
-  addToMap(pager_, index_.ownedMap, page);
+  addToMap(pager_, target_.ownedMap, page);
   Node empty;
   empty.page = page;
   empty.leaf = leaf;
@@ -170,11 +221,11 @@ uint32_t IndexWriter::newPage(bool leaf) {
 }
 
 // Pages from the root to the leaf where (key, row) belongs.
-std::vector<uint32_t> IndexWriter::pathTo(const std::string& key, RowPointer row) const {
+std::vector<uint32_t> IndexWriter::pathTo(std::string_view key, RowPointer row, std::optional<Last>* bound) const {
   std::vector<uint32_t> path;
-  uint32_t n = index_.rootPage;
+  uint32_t n = target_.rootPage;
   for (;;) {
-    if (path.size() > 32) failPage(pager_.path(), n, "index of '" + def_.name + "' is deeper than 32 levels");
+    if (path.size() > 32) failPage(pager_.path(), n, "index of '" + target_.table + "' is deeper than 32 levels");
     path.push_back(n);
     const Node& node = load(n);
     if (node.leaf) return path;
@@ -182,7 +233,10 @@ std::vector<uint32_t> IndexWriter::pathTo(const std::string& key, RowPointer row
     auto at = std::lower_bound(node.entries.begin(), node.entries.end(), 0, [&](const Entry& e, int) {
       return compareEntry(e.key, e.row, key, row) < 0;
     });
-    if (at != node.entries.end()) child = at->child;
+    if (at != node.entries.end()) {
+      child = at->child;
+      if (bound) *bound = Last{at->key, at->row};
+    }
     if (child == 0) child = node.tail ? node.tail : (node.entries.empty() ? 0 : node.entries.back().child);
     if (child == 0) failPage(pager_.path(), n, "index node page has no children");
     n = child;
@@ -205,7 +259,7 @@ void IndexWriter::applyTailRule(Node& node) {
   if (children >= 2 && node.tail == 0) {
     node.tail = node.entries.back().child;
     node.entries.pop_back();
-    node.rawBytes = Node::kUnknown;
+    node.forgetSizes();
   }
 }
 
@@ -214,9 +268,12 @@ void IndexWriter::applyTailRule(Node& node) {
 void IndexWriter::changed(std::vector<uint32_t>& path, size_t level, Node& node, bool lastMoved) {
   // Most pages fit even without the shared prefix; only a nearly full one
   // needs the exact layout.
-  if (node.rawBytes == Node::kUnknown) {
+  if (node.rawBytes == Node::kUnknown || node.minKey == Node::kUnknown) {
     node.rawBytes = 0;
-    for (const Entry& e : node.entries) node.rawBytes += entrySize(e, node.leaf);
+    for (const Entry& e : node.entries) {
+      node.rawBytes += entrySize(e, node.leaf);
+      node.minKey = std::min(node.minKey, e.key.size());
+    }
   }
   Layout l;
   l.bytes = node.rawBytes;
@@ -241,7 +298,7 @@ void IndexWriter::updateParent(std::vector<uint32_t>& path, size_t level, const 
     if (e.key == last.key && e.row == last.row) return;
     e.key = last.key;
     e.row = last.row;
-    parent.rawBytes = Node::kUnknown;
+    parent.forgetSizes();
     // Without a tail, the parent's own last entry is this one when it is last.
     bool parentLastMoved = parent.tail == 0 && &e == &parent.entries.back();
     changed(path, level - 1, parent, parentLastMoved);
@@ -266,34 +323,58 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
     split(path, 1, child);
     return;
   }
-  Node left;
-  left.page = newPage(node.leaf);
-  left.leaf = node.leaf;
-  size_t half = (node.entries.size() + 1) / 2;
-  left.entries.assign(node.entries.begin(), node.entries.begin() + static_cast<long>(half));
-  node.entries.erase(node.entries.begin(), node.entries.begin() + static_cast<long>(half));
-  node.rawBytes = Node::kUnknown;
-  applyTailRule(left);
-  // Link the new page before the old one on their level.
-  left.prev = node.prev;
-  left.next = node.page;
-  if (node.prev) {
-    Node& before = load(node.prev);
-    before.next = left.page;
-    store(before);
+  // Pieces of the node's first entries move to new pages linked before it:
+  // one half when the node holds up to two pages' worth, else full pages
+  // until the rest fits (a sorted run merged into one leaf).
+  size_t raw = 0;
+  for (const Entry& e : node.entries) raw += entrySize(e, node.leaf);
+  std::vector<size_t> cuts;  // end of each piece
+  if (raw <= 2 * kEntrySpace) {
+    cuts.push_back((node.entries.size() + 1) / 2);
+  } else {
+    size_t at = 0, rest = raw;
+    while (rest > kEntrySpace && at < node.entries.size()) {
+      size_t bytes = 0, from = at;
+      while (at < node.entries.size() && bytes + entrySize(node.entries[at], node.leaf) <= kEntrySpace)
+        bytes += entrySize(node.entries[at++], node.leaf);
+      if (at == from) failPage(pager_.path(), node.page, "an index entry is larger than a page");
+      rest -= bytes;
+      cuts.push_back(at);
+    }
   }
-  node.prev = left.page;
-  store(left);
+  std::vector<Entry> forParent;
+  uint32_t prev = node.prev;
+  size_t from = 0;
+  for (size_t end : cuts) {
+    Node left;
+    left.page = newPage(node.leaf);
+    left.leaf = node.leaf;
+    left.entries.assign(node.entries.begin() + static_cast<long>(from), node.entries.begin() + static_cast<long>(end));
+    applyTailRule(left);
+    left.prev = prev;
+    left.next = node.page;  // until the next piece follows
+    if (prev) {
+      Node& before = load(prev);
+      before.next = left.page;
+      store(before);
+    }
+    store(left);
+    Last last = lastOf(left);
+    forParent.push_back(Entry{last.key, last.row, left.page});
+    prev = left.page;
+    from = end;
+  }
+  node.entries.erase(node.entries.begin(), node.entries.begin() + static_cast<long>(from));
+  node.forgetSizes();
+  node.prev = prev;
   store(node);
 
   Node& parent = load(path[level - 1]);
-  Last last = lastOf(left);
-  Entry entry{last.key, last.row, left.page};
   auto at = std::find_if(parent.entries.begin(), parent.entries.end(), [&](const Entry& e) { return e.child == node.page; });
   if (at == parent.entries.end() && parent.tail != node.page)
     failPage(pager_.path(), parent.page, "index node page has no entry for child " + std::to_string(node.page));
-  parent.entries.insert(at, entry);
-  parent.rawBytes = Node::kUnknown;
+  parent.entries.insert(at, forParent.begin(), forParent.end());
+  parent.forgetSizes();
   applyTailRule(parent);
   changed(path, level - 1, parent);
 }
@@ -305,7 +386,7 @@ bool IndexWriter::insert(const std::string& key, RowPointer row, bool unique) {
     return compareEntry(e.key, e.row, key, row) < 0;
   });
   if (pos != leaf.entries.end() && pos->key == key && pos->row == row)
-    failPage(pager_.path(), leaf.page, "index of '" + def_.name + "' already holds this row");
+    failPage(pager_.path(), leaf.page, "index of '" + target_.table + "' already holds this row");
   // Equal keys sit next to each other, on this leaf or across its ends.
   const std::string* before = pos != leaf.entries.begin() ? &std::prev(pos)->key
                               : leaf.prev ? (load(leaf.prev).entries.empty() ? nullptr : &load(leaf.prev).entries.back().key)
@@ -318,11 +399,70 @@ bool IndexWriter::insert(const std::string& key, RowPointer row, bool unique) {
   bool last = pos == leaf.entries.end();
   leaf.entries.insert(pos, Entry{key, row, 0});
   if (leaf.rawBytes != Node::kUnknown) leaf.rawBytes += key.size() + 4;
+  if (leaf.minKey != Node::kUnknown) leaf.minKey = std::min(leaf.minKey, key.size());
   changed(path, path.size() - 1, leaf, last);
   return distinct;
 }
 
-bool IndexWriter::hasKey(const std::string& key) const {
+uint32_t IndexWriter::insertSorted(const std::vector<std::pair<std::string_view, RowPointer>>& entries) {
+  uint32_t distinct = 0;
+  size_t i = 0;
+  while (i < entries.size()) {
+    // The run of entries that belong to the same leaf.
+    std::optional<Last> bound;
+    std::vector<uint32_t> path = pathTo(entries[i].first, entries[i].second, &bound);
+    size_t j = i + 1;
+    if (!bound)
+      j = entries.size();
+    else
+      while (j < entries.size() && compareEntry(entries[j].first, entries[j].second, bound->key, bound->row) <= 0) ++j;
+
+    Node& leaf = load(path.back());
+    const std::vector<Entry>& old = leaf.entries;
+    // A key is new when no old entry has it: here or at the ends of the
+    // neighbouring leaves (the previous one may already hold this run's
+    // key from the run before, which counted it).
+    auto oldHas = [&](std::string_view key, RowPointer row) {
+      auto pos = std::lower_bound(old.begin(), old.end(), 0,
+                                  [&](const Entry& e, int) { return compareEntry(e.key, e.row, key, row) < 0; });
+      if (pos != old.end() && pos->key == key) return true;
+      if (pos != old.begin() && std::prev(pos)->key == key) return true;
+      if (pos == old.begin() && leaf.prev) {
+        const Node& before = load(leaf.prev);
+        if (!before.entries.empty() && before.entries.back().key == key) return true;
+      }
+      if (pos == old.end() && leaf.next) {
+        const Node& after = load(leaf.next);
+        if (!after.entries.empty() && after.entries.front().key == key) return true;
+      }
+      return false;
+    };
+    for (size_t k = i; k < j; ++k)
+      if ((k == i || entries[k].first != entries[k - 1].first) && !oldHas(entries[k].first, entries[k].second)) ++distinct;
+
+    std::vector<Entry> merged;
+    merged.reserve(old.size() + (j - i));
+    size_t a = 0;
+    for (size_t k = i; k < j; ++k) {
+      int c = 1;
+      while (a < old.size() && (c = compareEntry(old[a].key, old[a].row, entries[k].first, entries[k].second)) < 0)
+        merged.push_back(std::move(leaf.entries[a++]));
+      if (a < old.size() && c == 0)
+        failPage(pager_.path(), leaf.page, "index of '" + target_.table + "' already holds this row");
+      merged.push_back(Entry{std::string(entries[k].first), entries[k].second, 0});
+    }
+    bool lastMoved = a == old.size();
+    for (; a < old.size(); ++a) merged.push_back(std::move(leaf.entries[a]));
+    leaf.entries = std::move(merged);
+    leaf.forgetSizes();
+    changed(path, path.size() - 1, leaf, lastMoved);
+    i = j;
+  }
+  return distinct;
+}
+
+bool IndexWriter::hasKey(const std::string& key) {
+  cache_.mergeHeld(pager_, target_.rootPage);
   std::vector<uint32_t> path = pathTo(key, RowPointer{});
   const Node& leaf = load(path.back());
   auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), 0, [&](const Entry& e, int) {
@@ -335,16 +475,18 @@ bool IndexWriter::hasKey(const std::string& key) const {
 }
 
 void IndexWriter::remove(const std::string& key, RowPointer row) {
+  cache_.mergeHeld(pager_, target_.rootPage);
   std::vector<uint32_t> path = pathTo(key, row);
   Node& leaf = load(path.back());
   auto pos = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), 0, [&](const Entry& e, int) {
     return compareEntry(e.key, e.row, key, row) < 0;
   });
   if (pos == leaf.entries.end() || pos->key != key || pos->row != row)
-    failPage(pager_.path(), leaf.page, "index of '" + def_.name + "' has no entry for row " + std::to_string(row.row) +
+    failPage(pager_.path(), leaf.page, "index of '" + target_.table + "' has no entry for row " + std::to_string(row.row) +
                                            " of page " + std::to_string(row.page));
   bool last = std::next(pos) == leaf.entries.end();
   if (leaf.rawBytes != Node::kUnknown) leaf.rawBytes -= entrySize(*pos, true);
+  if (pos->key.size() == leaf.minKey) leaf.minKey = Node::kUnknown;
   leaf.entries.erase(pos);
   size_t level = path.size() - 1;
   if (leaf.entries.empty() && level > 0) {
@@ -368,7 +510,7 @@ void IndexWriter::removeChild(std::vector<uint32_t>& path, size_t level, uint32_
     after.prev = gone.prev;
     store(after);
   }
-  removeFromMap(pager_, index_.ownedMap, child);
+  removeFromMap(pager_, target_.ownedMap, child);
   freePage(pager_, child);
 
   Node& parent = load(path[level]);
@@ -380,13 +522,13 @@ void IndexWriter::removeChild(std::vector<uint32_t>& path, size_t level, uint32_
     if (it == parent.entries.end())
       failPage(pager_.path(), parent.page, "index node page has no entry for child " + std::to_string(child));
     parent.entries.erase(it);
-    parent.rawBytes = Node::kUnknown;
+    parent.forgetSizes();
     if (parent.tail && parent.entries.empty()) {
       // One child left: it is kept as an entry, not a tail.
       Last last = lastOf(load(parent.tail));
       parent.entries.push_back(Entry{last.key, last.row, parent.tail});
       parent.tail = 0;
-      parent.rawBytes = Node::kUnknown;
+      parent.forgetSizes();
     }
   }
   if (parent.entries.empty() && parent.tail == 0) {

@@ -12,6 +12,8 @@
 
 #include <string>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "bytes.h"
@@ -35,10 +37,12 @@ struct IndexNode {
   bool leaf = true;
   uint32_t prev = 0, next = 0, tail = 0;
   std::vector<Entry> entries;
-  // Sum of entrySize over entries, or kUnknown after a change that did not
-  // keep it; lets a change skip walking the whole node.
+  // Sum of entry sizes and shortest key, or kUnknown after a change that
+  // did not keep them; they spare a change walking the whole node.
   static constexpr size_t kUnknown = ~size_t{0};
   size_t rawBytes = kUnknown;
+  size_t minKey = kUnknown;
+  void forgetSizes() { rawBytes = minKey = kUnknown; }
   bool dirty = false;
 };
 
@@ -47,6 +51,18 @@ struct IndexNode {
 // before a savepoint and before an index is read through its pages
 // (Database registers flush() as the pager's flush hook), so a page that
 // takes many entries in a transaction is serialised once.
+// Which index a writer changes: what it needs of the table and the index,
+// copied, so that entries held back for later outlive a table definition.
+struct IndexTarget {
+  std::string table;
+  uint32_t tdefPage = 0;
+  uint32_t rootPage = 0;
+  RowPointer ownedMap;
+  uint32_t distinctCountAt = 0;  // offset in the tdef page of the index's key count
+
+  IndexTarget(const TableDef& def, size_t realIndex);
+};
+
 // Nodes are found by page number in a flat table (a hash look-up per level
 // and index of every insert was a tenth of a bulk insert's time).
 class IndexNodeCache {
@@ -57,10 +73,34 @@ class IndexNodeCache {
   IndexNode& put(IndexNode node);
   void markDirty(IndexNode& node);
   void forget(uint32_t page);  // a page that left the tree
+
+  // Entries of non-unique indexes wait here and go into their trees sorted,
+  // a leaf at a time, when the cache flushes (or the index is changed
+  // otherwise): a bulk insert then touches each leaf once per flush
+  // instead of once per row.
+  void holdBack(Pager& pager, const IndexTarget& target, const std::string& key, RowPointer row);
+  // Puts the held entries of one index (rootPage), or of all, into their trees.
+  void mergeHeld(Pager& pager, uint32_t rootPage = 0);
+
   void flush(Pager& pager);
   void clear();
 
  private:
+  struct Held {
+    IndexTarget target;
+    std::string keys;  // every held key, end to end
+    struct Item {
+      uint32_t at;
+      uint32_t length;
+      RowPointer row;
+    };
+    std::vector<Item> items;
+  };
+  static constexpr size_t kMaxHeld = 1 << 18;  // bounds the memory a long transaction holds
+
+  std::vector<Held> held_;
+  size_t heldCount_ = 0;
+  bool merging_ = false;
   std::vector<std::unique_ptr<IndexNode>> byPage_;
   std::vector<uint32_t> dirty_;  // may repeat a page; a node's flag decides
   uint64_t epoch_ = ~uint64_t{0};
@@ -68,15 +108,18 @@ class IndexNodeCache {
 
 class IndexWriter {
  public:
-  IndexWriter(Pager& pager, const TableDef& def, const RealIndex& index, IndexNodeCache& cache);
+  IndexWriter(Pager& pager, IndexTarget target, IndexNodeCache& cache);
 
   // Adds (key, row); returns true when no entry with an equal key existed
   // (for the distinct-key statistic). With `unique`, an equal key raises
   // DuplicateKey and nothing changes.
   struct DuplicateKey {};
   bool insert(const std::string& key, RowPointer row, bool unique = false);
+  // Adds entries sorted by (key, row), none already present; returns how
+  // many of their keys were not in the index before.
+  uint32_t insertSorted(const std::vector<std::pair<std::string_view, RowPointer>>& entries);
   // Whether some entry has exactly this key (reads only cached or unchanged pages).
-  bool hasKey(const std::string& key) const;
+  bool hasKey(const std::string& key);
   // Removes (key, row); raises when the index holds no such entry.
   void remove(const std::string& key, RowPointer row);
 
@@ -96,7 +139,8 @@ class IndexWriter {
   Layout layout(const Node& node) const;
   void store(const Node& node);
   void store(const Node& node, const Layout& layout);
-  std::vector<uint32_t> pathTo(const std::string& key, RowPointer row) const;
+  // With `bound`, also the last entry the leaf may take (none: no limit).
+  std::vector<uint32_t> pathTo(std::string_view key, RowPointer row, std::optional<Last>* bound = nullptr) const;
   Last lastOf(const Node& node) const;
   // `lastMoved`: the node's last entry (or tail subtree) may have changed,
   // so its parent's entry for it must follow.
@@ -108,8 +152,7 @@ class IndexWriter {
   uint32_t newPage(bool leaf);
 
   Pager& pager_;
-  const TableDef& def_;
-  const RealIndex& index_;
+  IndexTarget target_;
   IndexNodeCache& cache_;
 };
 

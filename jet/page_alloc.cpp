@@ -62,13 +62,15 @@ void setInMap(Pager& pager, RowPointer where, uint32_t page, bool on, bool globa
       return;
     }
   }
-  UsageMap map = readUsageMap(pager, where);
   MapRow row = mapRow(pager, where);
   const uint32_t bits = static_cast<uint32_t>((row.length - 5) * 8);
-  if (map.covers(page)) {
-    setBit(row.bytes + 5, page - map.start, on);
+  // The common case needs only the window's start, not the whole map.
+  const uint32_t windowStart = le32(row.bytes + 1);
+  if (page >= windowStart && page - windowStart < bits) {
+    setBit(row.bytes + 5, page - windowStart, on);
     return;
   }
+  UsageMap map = readUsageMap(pager, where);
   if (global) {
     // Pages outside the global map count as in use: only marking in use
     // needs the window, and it moves up to the new page.

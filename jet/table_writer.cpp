@@ -319,7 +319,7 @@ RowPointer TableWriter::insert(RowValues values) {
     const RealIndex& ix = def_.realIndexes[i];
     if (!ix.unique() || keys[i].empty() || keys[i].find_first_not_of(std::string("\x00\xFF", 2)) == std::string::npos)
       continue;
-    if (IndexWriter(pager_, def_, ix, indexCache_).hasKey(keys[i])) {
+    if (IndexWriter(pager_, IndexTarget(def_, i), indexCache_).hasKey(keys[i])) {
       std::string name = "?";
       for (const LogicalIndex& l : def_.logicalIndexes)
         if (l.realIndex == ix.number) name = l.name;
@@ -399,9 +399,13 @@ RowPointer TableWriter::insert(RowValues values) {
       const RealIndex& ix = def_.realIndexes[i];
       // Keys of nulls only never collide in a unique index.
       bool unique = ix.unique() && keys[i].find_first_not_of(std::string("\x00\xFF", 2)) != std::string::npos;
+      if (!unique) {
+        indexCache_.holdBack(pager_, IndexTarget(def_, i), keys[i], at);
+        continue;
+      }
       bool distinct;
       try {
-        distinct = IndexWriter(pager_, def_, ix, indexCache_).insert(keys[i], at, unique);
+        distinct = IndexWriter(pager_, IndexTarget(def_, i), indexCache_).insert(keys[i], at, unique);
       } catch (const IndexWriter::DuplicateKey&) {
         std::string name = "?";
         for (const LogicalIndex& l : def_.logicalIndexes)
@@ -458,7 +462,7 @@ void TableWriter::remove(RowPointer at) {
   size_t sp = pager_.savepoint();
   try {
     for (size_t i = 0; i < def_.realIndexes.size(); ++i)
-      if (!keys[i].empty()) IndexWriter(pager_, def_, def_.realIndexes[i], indexCache_).remove(keys[i], at);
+      if (!keys[i].empty()) IndexWriter(pager_, IndexTarget(def_, i), indexCache_).remove(keys[i], at);
     releaseLongValues(at);
     DataPageView page = dataPage(pager_, at.page);
     RowSlot slot = page.slot(at.row, pager_.path());

@@ -166,6 +166,7 @@ std::string utf16ToUtf8(const std::u16string& units) {
 
 std::u16string utf8ToUtf16(const std::string& text) {
   std::u16string out;
+  out.reserve(text.size());
   size_t i = 0, n = text.size();
   auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
   while (i < n) {
