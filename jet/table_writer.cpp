@@ -226,9 +226,8 @@ RowPointer TableWriter::putRow(const std::vector<uint8_t>& row, uint32_t owner, 
         return RowPointer{page, n};
       }
     }
-    UsageMap free = readUsageMap(pager_, freeMap);
-    int tried = 0;
-    for (auto it = free.pages.rbegin(); it != free.pages.rend() && tried < 4; ++it, ++tried) {
+    UsageMap free = readUsageMap(pager_, freeMap, 4);
+    for (auto it = free.pages.rbegin(); it != free.pages.rend(); ++it) {
       if (!pager_.contains(*it)) continue;
       DataPageView view = dataPage(pager_, *it);
       if (view.owner() != owner || !hasRoomFor(view, row.size())) continue;

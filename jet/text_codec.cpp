@@ -165,35 +165,37 @@ std::string utf16ToUtf8(const std::u16string& units) {
 }
 
 std::u16string utf8ToUtf16(const std::string& text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // Never more units than bytes; written by index, cut to size at the end.
+  std::u16string out(text.size(), u'\0');
+  size_t o = 0;
   size_t i = 0, n = text.size();
   auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
   while (i < n) {
     uint32_t cp;
     uint8_t b = byte(i);
     size_t len;
-    if (b < 0x80) { cp = b; len = 1; }
+    if (b < 0x80) { out[o++] = b; ++i; continue; }
     else if ((b & 0xE0) == 0xC0) { cp = b & 0x1Fu; len = 2; }
     else if ((b & 0xF0) == 0xE0) { cp = b & 0x0Fu; len = 3; }
     else if ((b & 0xF8) == 0xF0) { cp = b & 0x07u; len = 4; }
-    else { out.push_back(u'\uFFFD'); ++i; continue; }
-    if (i + len > n) { out.push_back(u'\uFFFD'); break; }
+    else { out[o++] = u'\uFFFD'; ++i; continue; }
+    if (i + len > n) { out[o++] = u'\uFFFD'; break; }
     bool ok = true;
     for (size_t k = 1; k < len; ++k) {
       if ((byte(i + k) & 0xC0) != 0x80) { ok = false; break; }
       cp = (cp << 6) | (byte(i + k) & 0x3Fu);
     }
-    if (!ok) { out.push_back(u'\uFFFD'); ++i; continue; }
+    if (!ok) { out[o++] = u'\uFFFD'; ++i; continue; }
     i += len;
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      out[o++] = static_cast<char16_t>(cp);
     }
   }
+  out.resize(o);
   return out;
 }
 

@@ -20,13 +20,25 @@ void collectBits(const uint8_t* bits, size_t bytes, uint32_t first, std::vector<
   }
 }
 
+// Highest pages first, until `out` holds `limit` pages.
+void collectBitsFromEnd(const uint8_t* bits, size_t bytes, uint32_t first, std::vector<uint32_t>& out, size_t limit) {
+  for (size_t j = bytes; j-- > 0 && out.size() < limit;) {
+    uint8_t b = bits[j];
+    while (b && out.size() < limit) {
+      int k = 31 - __builtin_clz(b);
+      out.push_back(first + static_cast<uint32_t>(j * 8 + static_cast<size_t>(k)));
+      b = static_cast<uint8_t>(b & ~(1u << k));
+    }
+  }
+}
+
 }  // namespace
 
 bool UsageMap::contains(uint32_t page) const {
   return std::binary_search(pages.begin(), pages.end(), page);
 }
 
-UsageMap readUsageMap(const Pager& pager, RowPointer where) {
+UsageMap readUsageMap(const Pager& pager, RowPointer where, size_t lastOnly) {
   const std::string& file = pager.path();
   DataPageView page = dataPage(pager, where.page);
   RowSlot slot = page.slot(where.row, file);
@@ -48,13 +60,18 @@ UsageMap readUsageMap(const Pager& pager, RowPointer where) {
                                      " starts at impossible page " + std::to_string(map.start));
     uint64_t end = static_cast<uint64_t>(map.start) + (length - 5) * 8;
     map.coveredEnd = static_cast<uint32_t>(std::min<uint64_t>(end, 0xFFFFFFFFu));
-    collectBits(row + 5, length - 5, map.start, map.pages);
+    if (lastOnly)
+      collectBitsFromEnd(row + 5, length - 5, map.start, map.pages, lastOnly);
+    else
+      collectBits(row + 5, length - 5, map.start, map.pages);
   } else if (row[0] == 1) {
     map.kind = UsageMap::Kind::Reference;
     size_t slots = (length - 1) / 4;
     map.coveredEnd = static_cast<uint32_t>(std::min<uint64_t>(
         static_cast<uint64_t>(slots) * kPagesPerBitmapPage, 0xFFFFFFFFu));
-    for (size_t i = 0; i < slots; ++i) {
+    for (size_t s = 0; s < slots; ++s) {
+      size_t i = lastOnly ? slots - 1 - s : s;
+      if (lastOnly && map.pages.size() >= lastOnly) break;
       uint32_t bitmapPage = le32(row + 1 + 4 * i);
       if (bitmapPage == 0) continue;
       const uint8_t* bp = pager.page(bitmapPage);
@@ -62,11 +79,18 @@ UsageMap readUsageMap(const Pager& pager, RowPointer where) {
         failPage(file, bitmapPage, "is named by the usage map at page " + std::to_string(where.page) +
                                        " row " + std::to_string(where.row) + " but is not a usage bitmap page");
       map.bitmapPages.push_back(bitmapPage);
-      collectBits(bp + 4, kPageSize - 4, static_cast<uint32_t>(i * kPagesPerBitmapPage), map.pages);
+      if (lastOnly)
+        collectBitsFromEnd(bp + 4, kPageSize - 4, static_cast<uint32_t>(i * kPagesPerBitmapPage), map.pages, lastOnly);
+      else
+        collectBits(bp + 4, kPageSize - 4, static_cast<uint32_t>(i * kPagesPerBitmapPage), map.pages);
     }
   } else {
     failPage(file, where.page, "usage map row " + std::to_string(where.row) + " has unknown kind " +
                                    std::to_string(row[0]));
+  }
+  if (lastOnly) {
+    std::reverse(map.pages.begin(), map.pages.end());
+    std::reverse(map.bitmapPages.begin(), map.bitmapPages.end());
   }
   return map;
 }

@@ -31,7 +31,8 @@ struct UsageMap {
 
 // Reads the map whose row `where` names. Raises on a damaged map: a row that
 // is not there, an unknown kind, a slot that does not name a bitmap page.
-UsageMap readUsageMap(const Pager& pager, RowPointer where);
+// With `lastOnly`, `pages` holds only that many of the highest pages.
+UsageMap readUsageMap(const Pager& pager, RowPointer where, size_t lastOnly = 0);
 
 // The global map: page 1, row 0. Its set bits are the free pages.
 UsageMap readGlobalMap(const Pager& pager);
