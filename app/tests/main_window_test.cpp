@@ -1,0 +1,256 @@
+// The main window offscreen: start-up with and without archives, browsing
+// clicks, refresh, the standard exception box's text, the splash strips,
+// the About box, and a screenshot. The test program sits in a folder of its
+// own, which is its "program folder": the archive beside it is ours to
+// place and remove.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+#include <filesystem>
+
+#include "app/exception_box.h"
+#include "app/form_main.h"
+#include "archive/archive_location.h"
+#include "ui/splash_about.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSmall = fs::path(OSTREL_TEST_DATA) / "fixtures/small/ostrel.mdb";
+
+// Answers every message box that opens, keeping its caption and text.
+class BoxRecorder {
+ public:
+  BoxRecorder() {
+    timer_.setInterval(10);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        texts.push_back(box->text().toStdString());
+        captions.push_back(box->windowTitle().toStdString());
+        box->accept();
+      }
+    });
+    timer_.start();
+  }
+  std::vector<std::string> texts, captions;
+
+ private:
+  QTimer timer_;
+};
+
+// The archive beside the program and the current directory, for one test.
+class Places {
+ public:
+  Places(bool archiveBesideProgram, const fs::path& currentDirectory) {
+    besideProgram_ = fs::path(archive::archivePath());
+    fs::remove(besideProgram_);
+    if (archiveBesideProgram) fs::copy_file(kSmall, besideProgram_);
+    fs::permissions(besideProgram_.parent_path(), fs::perms::owner_all, fs::perm_options::add);
+    oldCwd_ = fs::current_path();
+    fs::current_path(currentDirectory);
+  }
+  ~Places() {
+    fs::current_path(oldCwd_);
+    fs::remove(besideProgram_);
+  }
+
+ private:
+  fs::path besideProgram_, oldCwd_;
+};
+
+fs::path emptyFolder() {
+  fs::path p = fs::temp_directory_path() / ("ostrel-gui-" + std::to_string(::getpid()));
+  fs::create_directories(p);
+  return p;
+}
+
+QString cell(const QAbstractItemModel* m, int row, int column, const QModelIndex& parent = {}) {
+  return m->index(row, column, parent).data().toString();
+}
+
+void click(QAbstractItemView* view, const QModelIndex& index) {
+  view->scrollTo(index);
+  QRect r = view->visualRect(index);
+  ASSERT_TRUE(r.isValid());
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+TEST(StartUp, TheArchiveBesideTheProgramOpensWithoutABox) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  EXPECT_TRUE(boxes.texts.empty());
+  const QAbstractItemModel* m = form.DataSource1;
+  ASSERT_EQ(m->rowCount(), 4);  // top categories by display order
+  EXPECT_EQ(cell(m, 0, 0).toStdString(), "休闲娱乐");
+  EXPECT_EQ(cell(m, 1, 0).toStdString(), "技术讨论");
+  QModelIndex tech = m->index(1, 0);
+  ASSERT_EQ(m->rowCount(tech), 6);  // a header row, then its five forums
+  EXPECT_EQ(cell(m, 0, 0, tech).toStdString(), "主题");
+  EXPECT_EQ(cell(m, 1, 0, tech).toStdString(), "C/C++ 编程");
+  EXPECT_EQ(cell(m, 5, 3, tech).toStdString(), form.DataSource1->index(5, 3, tech).data().toString().toStdString());
+  EXPECT_EQ(m->rowCount(m->index(3, 0)), 0);  // category 3 has no forums: no open button
+  // The stored topic list of forum 914 survives the reconnect, oldest first.
+  ASSERT_EQ(form.DataSource3->rowCount(), 4);
+  EXPECT_EQ(form.DataSource3->text(0, 10).toStdString(), "1011");
+  EXPECT_EQ(form.CppWebBrowser1->url().toString().toStdString(), "about:blank");
+}
+
+TEST(StartUp, FromAnotherFolderTheStoredDesignFailsAndTheProgramFolderArchiveLoads) {
+  Places places(true, emptyFolder());
+  BoxRecorder boxes;
+  app::TForm1 form;
+  ASSERT_EQ(boxes.texts.size(), 4u);  // the connection, then each of the three lists
+  EXPECT_NE(boxes.texts[0].find("ostrel.mdb"), std::string::npos) << boxes.texts[0];
+  EXPECT_EQ(form.DataSource1->rowCount(), 4);
+  EXPECT_EQ(form.DataSource3->rowCount(), 0);
+}
+
+TEST(StartUp, NoArchiveAnywhereShowsABoxAndTheWindowStillWorks) {
+  Places places(false, emptyFolder());
+  BoxRecorder boxes;
+  app::TForm1 form;
+  ASSERT_EQ(boxes.texts.size(), 5u);  // the four stored activations, then FormCreate's connect
+  EXPECT_NE(boxes.texts[4].find(archive::archivePath()), std::string::npos) << boxes.texts[4];
+  EXPECT_EQ(form.DataSource1->rowCount(), 0);
+  EXPECT_TRUE(form.CppWebBrowser1->url().isEmpty());  // FormCreate stopped before the browser
+  form.show();
+  QTest::qWait(20);
+  form.btnRefresh->trigger();  // a failing handler reports and the program goes on
+  QTest::qWait(50);
+  EXPECT_EQ(boxes.texts.size(), 6u);
+  EXPECT_TRUE(form.isVisible());
+}
+
+TEST(Browsing, CategoryAndForumClicksSetTheSelectionAndTheTopicList) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  auto* m = form.DataSource1;
+  QModelIndex tech = m->index(1, 0);
+  form.tvCategory->expand(tech);
+  click(form.tvCategory, tech);
+  EXPECT_EQ(form.categoryId(), "1");
+  EXPECT_EQ(form.scope(), "Category");
+  EXPECT_EQ(form.DataSource3->rowCount(), 4);  // a category click keeps the topic list
+
+  click(form.tvCategory, m->index(5, 0, tech));  // forum 914
+  EXPECT_EQ(form.forumId(), "914");
+  EXPECT_EQ(form.scope(), "Forum");
+  ASSERT_EQ(form.DataSource3->rowCount(), 4);
+  EXPECT_EQ(form.DataSource3->text(0, 10).toStdString(), "1015");  // newest first
+  EXPECT_EQ(form.DataSource3->text(0, 2).toStdString().size(), 19u);  // "YYYY-MM-DD HH:MM:SS"
+
+  click(form.tvCategory, m->index(0, 0, tech));  // the header row is not a forum
+  EXPECT_EQ(form.forumId(), "914");
+
+  QModelIndex leisure = m->index(0, 0);
+  form.tvCategory->expand(leisure);
+  click(form.tvCategory, m->index(3, 0, leisure));  // forum 912 has no topics
+  EXPECT_EQ(form.forumId(), "912");
+  EXPECT_EQ(form.scope(), "Forum");
+  EXPECT_EQ(form.DataSource3->rowCount(), 0);
+
+  click(form.tvCategory, m->index(1, 0, tech));  // forum 901
+  int topics = form.DataSource3->rowCount();
+  EXPECT_GT(topics, 0);
+  form.btnRefresh->trigger();  // the forum statement runs again
+  EXPECT_EQ(form.DataSource3->rowCount(), topics);
+  EXPECT_EQ(form.DataSource1->rowCount(), 4);
+  EXPECT_EQ(form.forumId(), "901");
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST(ExceptionBox, AddsAFullStopOnlyAfterACharacterAboveIt) {
+  struct Case {
+    const char* message;
+    const char* shown;
+  } cases[] = {
+      {"", ""}, {"Disk full", "Disk full."}, {"Done.", "Done."}, {"Stop!", "Stop!"},
+      {"code 42", "code 42."}, {"(a)", "(a)"}, {"a-", "a-"}, {"a/", "a/."}, {"数据库已损坏", "数据库已损坏."},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(app::standardExceptionText(QString::fromUtf8(c.message)).toStdString(), c.shown) << c.message;
+}
+
+TEST(Splash, StripsScrollRightAndWrapEdgeToEdge) {
+  ui::TFormSplash splash;
+  splash.Timer1->stop();
+  struct Step {
+    int ticks, image2, image3;
+  } steps[] = {{1, -1, 379}, {1, 0, -380}, {378, 378, -2}, {2, -380, 0}, {760, -380, 0}};
+  for (const Step& s : steps) {
+    for (int i = 0; i < s.ticks; ++i) {
+      splash.Timer1Timer();
+      int a = splash.Image2->x(), b = splash.Image3->x();
+      ASSERT_EQ(std::abs(a - b), 380);  // never a gap or an overlap
+    }
+    EXPECT_EQ(splash.Image2->x(), s.image2);
+    EXPECT_EQ(splash.Image3->x(), s.image3);
+  }
+  EXPECT_EQ(splash.size(), QSize(381, 82));
+  EXPECT_EQ(splash.pos(), QPoint(334, 237));
+}
+
+TEST(AboutBox, ClosesOnTheBannerAndTheSurfaceButNotOnALabel) {
+  ui::TFormAbout about;
+  struct Case {
+    QWidget* target;
+    QPoint at;
+    bool closes;
+  } cases[] = {{about.Label3, about.Label3->rect().center(), false},
+               {about.Label2, about.Label2->rect().center(), false},
+               {about.Image1, about.Image1->rect().center(), true},
+               {&about, QPoint(20, 150), true}};
+  for (const Case& c : cases) {
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    QTest::mouseClick(c.target, Qt::LeftButton, {}, c.at);
+    EXPECT_EQ(!about.isVisible(), c.closes) << c.target->objectName().toStdString();
+    about.hide();
+  }
+  EXPECT_EQ(about.size(), QSize(383, 164));
+  EXPECT_EQ(about.Label3->text().toStdString(), "v 0.1");
+  EXPECT_EQ(about.Label2->geometry().right() + 1, 292);
+}
+
+TEST(Screenshot, TheMainWindowOnTheSmallArchiveIsNotBlank) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.tvCategory->expandAll();
+  QTest::qWait(100);
+  QImage shot = form.grab().toImage();
+  fs::path out = fs::path(archive::programFolder()) / "main-window.png";
+  ASSERT_TRUE(shot.save(QString::fromStdString(out.string())));
+  std::set<QRgb> colours;
+  for (int y = 0; y < shot.height(); y += 3)
+    for (int x = 0; x < shot.width(); x += 3) colours.insert(shot.pixel(x, y));
+  EXPECT_GT(colours.size(), 20u);
+  EXPECT_EQ(form.windowTitle().toStdString(), "Ostrel Forum");
+  EXPECT_EQ(form.edtSearch->toolTip().toStdString(), "New Item");
+  EXPECT_EQ(form.edtSearch->width(), 199);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  app::setApplicationTitle(QStringLiteral("Ostrel Forum"));
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
