@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <memory>
 
 #include "exception_box.h"
@@ -25,6 +26,9 @@ int runReader(QApplication& application) {
     splash->hide();
     splash->close();
     splash.reset();
+    // Centred on the screen when first shown.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+      form->move(screen->availableGeometry().center() - form->rect().center());
     form->show();
     application.exec();
   } catch (const std::exception& e) {
