@@ -17,6 +17,7 @@
 #include "app/form_main.h"
 #include "archive/archive_location.h"
 #include "ui/splash_about.h"
+#include "ui/timestamp_mask.h"
 
 namespace {
 
@@ -167,6 +168,60 @@ TEST(Browsing, CategoryAndForumClicksSetTheSelectionAndTheTopicList) {
   EXPECT_EQ(form.DataSource1->rowCount(), 4);
   EXPECT_EQ(form.forumId(), "901");
   EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST(Layout, TheHotZoneCollapsesAPaneAndTheNextClickRestoresIt) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  for (ui::HotZoneSplitter* splitter : {form.cxSplitter1, form.cxSplitter2}) {
+    QSplitterHandle* handle = splitter->handle(1);
+    int before = splitter->sizes()[0];
+    ASSERT_GT(before, 0);
+    QRect zone = splitter->hotZone();
+    QPoint outside = zone.top() > 10 ? QPoint(zone.center().x(), 3) : QPoint(3, zone.center().y());
+    QTest::mouseClick(handle, Qt::LeftButton, {}, outside);  // outside the zone: nothing
+    EXPECT_EQ(splitter->sizes()[0], before);
+    QTest::mouseClick(handle, Qt::LeftButton, {}, zone.center());
+    EXPECT_EQ(splitter->sizes()[0], 0);
+    QTest::mouseClick(handle, Qt::LeftButton, {}, zone.center());
+    EXPECT_EQ(splitter->sizes()[0], before);
+  }
+}
+
+TEST(Layout, SortingTheTopicsByAHeaderKeepsClicksOnTheRightRow) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  ui::QueryModel* topics = form.DataSource3;
+  ASSERT_EQ(topics->rowCount(), 4);
+  form.tvTopics->sortByColumn(10, Qt::DescendingOrder);  // TOPIC_ID
+  EXPECT_EQ(topics->text(0, 10).toStdString(), "1015");
+  EXPECT_EQ(topics->text(3, 10).toStdString(), "1011");
+  for (int row = 0; row < 4; ++row) {
+    click(form.tvTopics, topics->index(row, 0));
+    EXPECT_EQ(form.ADOQueryTopic.FieldByName("TOPIC_ID").AsString(), topics->text(row, 10).toStdString());
+  }
+  form.tvTopics->sortByColumn(0, Qt::AscendingOrder);  // by title, as text
+  for (int row = 1; row < 4; ++row)
+    EXPECT_LE(topics->text(row - 1, 0).compare(topics->text(row, 0), Qt::CaseInsensitive), 0);
+}
+
+TEST(Layout, TimestampsShowThroughTheMask) {
+  struct Case {
+    const char* value;
+    const char* shown;
+  } cases[] = {{"20030426204752", "2003-04-26 20:47:52"},
+               {"20030426", "2003-04-26 __:__:__"},
+               {"", ""},
+               {"2003042620475299", "2003-04-26 20:47:52"},
+               {"2003-04-26", "2003--0-4- 26:__:__"}};
+  for (const Case& c : cases)
+    EXPECT_EQ(ui::maskTimestamp(QString::fromUtf8(c.value)).toStdString(), c.shown) << c.value;
 }
 
 TEST(ExceptionBox, AddsAFullStopOnlyAfterACharacterAboveIt) {
