@@ -56,18 +56,17 @@ const T& need(const TableDef& def, const Column& c, const Value& v) {
 }
 
 std::vector<uint8_t> textBytes(const Column& c, const std::string& utf8) {
-  std::u16string units = utf8ToUtf16(utf8);
-  bool compress = c.isCompressible() && units.size() >= 3 && (c.type != ColumnType::Memo || units.size() <= 1024) &&
-                  std::all_of(units.begin(), units.end(), [](char16_t u) { return u >= 1 && u <= 0xFF; });
-  std::vector<uint8_t> out;
+  bool latin1 = false;
+  std::vector<uint8_t> out = utf8ToUtf16le(utf8, latin1);
+  size_t units = out.size() / 2;
+  bool compress = c.isCompressible() && units >= 3 && (c.type != ColumnType::Memo || units <= 1024) && latin1;
   if (compress) {
-    out.reserve(units.size() + 2);
-    out.push_back(0xFF);
-    out.push_back(0xFE);
-    for (char16_t u : units) out.push_back(static_cast<uint8_t>(u));
-  } else {
-    out.resize(units.size() * 2);
-    for (size_t i = 0; i < units.size(); ++i) put16(out.data() + 2 * i, static_cast<uint16_t>(units[i]));
+    // FF FE, then each unit's low byte (gathered forward, then moved up).
+    for (size_t i = 0; i < units; ++i) out[i] = out[2 * i];
+    out.resize(units + 2);
+    std::memmove(out.data() + 2, out.data(), units);
+    out[0] = 0xFF;
+    out[1] = 0xFE;
   }
   return out;
 }
@@ -157,7 +156,7 @@ void checkValue(const TableDef& def, const Column& c, const Value& v) {
     case ColumnType::Guid: need<Guid>(def, c, v); return;
     case ColumnType::Decimal: need<Decimal>(def, c, v); return;
     case ColumnType::Text: {
-      size_t units = utf8ToUtf16(need<std::string>(def, c, v)).size();
+      size_t units = utf16Length(need<std::string>(def, c, v));
       if (units * 2 > c.length)
         badValue(def, c, "text of " + std::to_string(units) + " characters is longer than the column's " +
                              std::to_string(c.length / 2));

@@ -164,37 +164,67 @@ std::string utf16ToUtf8(const std::u16string& units) {
   return out;
 }
 
-std::u16string utf8ToUtf16(const std::string& text) {
-  // Never more units than bytes; written by index, cut to size at the end.
-  std::u16string out(text.size(), u'\0');
-  size_t o = 0;
+namespace {
+
+// Calls `unit` with each UTF-16 code unit of a UTF-8 text; a malformed or
+// cut sequence gives U+FFFD.
+template <typename F>
+void forEachUnit(std::string_view text, F&& unit) {
   size_t i = 0, n = text.size();
   auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
   while (i < n) {
     uint32_t cp;
     uint8_t b = byte(i);
     size_t len;
-    if (b < 0x80) { out[o++] = b; ++i; continue; }
+    if (b < 0x80) { unit(static_cast<char16_t>(b)); ++i; continue; }
     else if ((b & 0xE0) == 0xC0) { cp = b & 0x1Fu; len = 2; }
     else if ((b & 0xF0) == 0xE0) { cp = b & 0x0Fu; len = 3; }
     else if ((b & 0xF8) == 0xF0) { cp = b & 0x07u; len = 4; }
-    else { out[o++] = u'\uFFFD'; ++i; continue; }
-    if (i + len > n) { out[o++] = u'\uFFFD'; break; }
+    else { unit(u'\uFFFD'); ++i; continue; }
+    if (i + len > n) { unit(u'\uFFFD'); break; }
     bool ok = true;
     for (size_t k = 1; k < len; ++k) {
       if ((byte(i + k) & 0xC0) != 0x80) { ok = false; break; }
       cp = (cp << 6) | (byte(i + k) & 0x3Fu);
     }
-    if (!ok) { out[o++] = u'\uFFFD'; ++i; continue; }
+    if (!ok) { unit(u'\uFFFD'); ++i; continue; }
     i += len;
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
-      out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      unit(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      unit(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
-      out[o++] = static_cast<char16_t>(cp);
+      unit(static_cast<char16_t>(cp));
     }
   }
+}
+
+}  // namespace
+
+std::u16string utf8ToUtf16(const std::string& text) {
+  // Never more units than bytes; written by index, cut to size at the end.
+  std::u16string out(text.size(), u'\0');
+  size_t o = 0;
+  forEachUnit(text, [&](char16_t u) { out[o++] = u; });
+  out.resize(o);
+  return out;
+}
+
+size_t utf16Length(std::string_view text) {
+  size_t n = 0;
+  forEachUnit(text, [&](char16_t) { ++n; });
+  return n;
+}
+
+std::vector<uint8_t> utf8ToUtf16le(std::string_view text, bool& onlyLatin1) {
+  std::vector<uint8_t> out(text.size() * 2);
+  size_t o = 0;
+  onlyLatin1 = true;
+  forEachUnit(text, [&](char16_t u) {
+    out[o++] = static_cast<uint8_t>(u);
+    out[o++] = static_cast<uint8_t>(u >> 8);
+    onlyLatin1 = onlyLatin1 && u >= 1 && u <= 0xFF;
+  });
   out.resize(o);
   return out;
 }

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 
 namespace jet {
@@ -26,6 +28,11 @@ void utf16leToUtf8(const uint8_t* bytes, size_t length, std::string& out);
 // UTF-16 units to UTF-8 and back.
 std::string utf16ToUtf8(const std::u16string& units);
 std::u16string utf8ToUtf16(const std::string& text);
+// UTF-16 code units of a UTF-8 text, counted without converting it.
+size_t utf16Length(std::string_view text);
+// A UTF-8 text as UTF-16LE bytes; `onlyLatin1` tells whether every unit is
+// in U+0001..U+00FF (the condition for compressing it).
+std::vector<uint8_t> utf8ToUtf16le(std::string_view text, bool& onlyLatin1);
 
 inline bool isCompressedText(const uint8_t* bytes, size_t length) {
   return length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
