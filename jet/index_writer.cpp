@@ -210,6 +210,12 @@ void IndexWriter::store(const Node& node, const Layout& l) {
   cache_.markDirty(*cached);
 }
 
+void IndexWriter::storeBuilt(Node&& node) {
+  if (layout(node).bytes > kEntrySpace) failPage(pager_.path(), node.page, "index entries do not fit the page");
+  node.owner = target_.tdefPage;
+  cache_.markDirty(cache_.put(std::move(node)));
+}
+
 uint32_t IndexWriter::newPage(bool leaf) {
   uint32_t page = allocatePage(pager_);
   addToMap(pager_, target_.ownedMap, page);
@@ -349,7 +355,8 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
     Node left;
     left.page = newPage(node.leaf);
     left.leaf = node.leaf;
-    left.entries.assign(node.entries.begin() + static_cast<long>(from), node.entries.begin() + static_cast<long>(end));
+    left.entries.assign(std::make_move_iterator(node.entries.begin() + static_cast<long>(from)),
+                        std::make_move_iterator(node.entries.begin() + static_cast<long>(end)));
     applyTailRule(left);
     left.prev = prev;
     left.next = node.page;  // until the next piece follows
@@ -358,11 +365,11 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
       before.next = left.page;
       store(before);
     }
-    store(left);
     Last last = lastOf(left);
     forParent.push_back(Entry{last.key, last.row, left.page});
     prev = left.page;
     from = end;
+    storeBuilt(std::move(left));
   }
   node.entries.erase(node.entries.begin(), node.entries.begin() + static_cast<long>(from));
   node.forgetSizes();

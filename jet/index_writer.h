@@ -139,6 +139,8 @@ class IndexWriter {
   Layout layout(const Node& node) const;
   void store(const Node& node);
   void store(const Node& node, const Layout& layout);
+  // A node built aside (a new page's content) becomes the cached node.
+  void storeBuilt(Node&& node);
   // With `bound`, also the last entry the leaf may take (none: no limit).
   std::vector<uint32_t> pathTo(std::string_view key, RowPointer row, std::optional<Last>* bound = nullptr) const;
   Last lastOf(const Node& node) const;

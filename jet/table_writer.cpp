@@ -71,9 +71,8 @@ std::vector<uint8_t> textBytes(const Column& c, const std::string& utf8) {
   return out;
 }
 
-std::vector<uint8_t> fixedBytes(const Column& c, const Value& v) {
-  std::vector<uint8_t> out(c.length, 0);
-  uint8_t* p = out.data();
+// Writes a fixed-length value into its `c.length` bytes at `p` (zeroed).
+void putFixed(const Column& c, const Value& v, uint8_t* p) {
   switch (c.type) {
     case ColumnType::Byte: p[0] = static_cast<uint8_t>(std::get<int64_t>(v)); break;
     case ColumnType::Integer: put16(p, static_cast<uint16_t>(std::get<int64_t>(v))); break;
@@ -103,16 +102,15 @@ std::vector<uint8_t> fixedBytes(const Column& c, const Value& v) {
     }
     case ColumnType::Text: {
       std::u16string units = utf8ToUtf16(std::get<std::string>(v));
-      for (size_t i = 0; i < units.size() && 2 * i + 1 < out.size(); ++i) put16(p + 2 * i, static_cast<uint16_t>(units[i]));
+      for (size_t i = 0; i < units.size() && 2 * i + 1 < c.length; ++i) put16(p + 2 * i, static_cast<uint16_t>(units[i]));
       break;
     }
     default: {
       const Bytes& b = std::get<Bytes>(v);
-      std::memcpy(p, b.data(), std::min(b.size(), out.size()));
+      std::memcpy(p, b.data(), std::min<size_t>(b.size(), c.length));
       break;
     }
   }
-  return out;
 }
 
 int64_t readTdef32(const Pager& pager, uint32_t tdef, size_t offset) {
@@ -210,7 +208,7 @@ std::vector<std::string> TableWriter::keysOf(const RowValues& values) const {
   return keys;
 }
 
-RowPointer TableWriter::putRow(const std::vector<uint8_t>& row, uint32_t owner, RowPointer ownedMap, RowPointer freeMap,
+RowPointer TableWriter::putRow(std::span<const uint8_t> row, uint32_t owner, RowPointer ownedMap, RowPointer freeMap,
                                bool tracked) {
   if (row.size() > kMaxRowLength) throw Error("a row of table '" + def_.name + "' would be too long for a page");
   const uint32_t hintKey = (freeMap.page << 8) | freeMap.row;
@@ -249,7 +247,7 @@ RowPointer TableWriter::putRow(const std::vector<uint8_t>& row, uint32_t owner, 
 
 RowPointer TableWriter::storeLongValue(const Column& c, const uint8_t* bytes, size_t length, bool chained) {
   bool tracked = c.hasLvMaps && c.lvOwnedMap.page != 0 && c.lvFreeMap.page != 0;
-  if (!chained) return putRow(std::vector<uint8_t>(bytes, bytes + length), kLvalOwner, c.lvOwnedMap, c.lvFreeMap, tracked);
+  if (!chained) return putRow({bytes, length}, kLvalOwner, c.lvOwnedMap, c.lvFreeMap, tracked);
   // Chunks are written last first, so that each knows the next one.
   size_t chunks = (length + kChainChunk - 1) / kChainChunk;
   RowPointer next{0, 0};
@@ -338,10 +336,9 @@ RowPointer TableWriter::insert(RowValues values) {
       if (isNull(values[i])) continue;
       present[i] = true;
       if (isLongValue(c.type)) continue;
-      stored[i] = c.isFixed() ? fixedBytes(c, values[i])
-                              : (c.type == ColumnType::Text ? textBytes(c, std::get<std::string>(values[i]))
-                                                            : std::get<Bytes>(values[i]));
-      base += c.isFixed() ? 0 : stored[i].size();
+      if (c.isFixed()) continue;  // written straight into the row below
+      stored[i] = c.type == ColumnType::Text ? textBytes(c, std::get<std::string>(values[i])) : std::get<Bytes>(values[i]);
+      base += stored[i].size();
     }
     size_t fixedSize = 0;
     for (const Column& c : def_.columns)
@@ -360,8 +357,7 @@ RowPointer TableWriter::insert(RowValues values) {
     put16(row.data(), def_.maxCols);
     for (size_t i = 0; i < values.size(); ++i) {
       const Column& c = def_.columns[i];
-      if (present[i] && c.isFixed() && c.type != ColumnType::Boolean)
-        std::memcpy(row.data() + 2 + c.fixedOffset, stored[i].data(), stored[i].size());
+      if (present[i] && c.isFixed() && c.type != ColumnType::Boolean) putFixed(c, values[i], row.data() + 2 + c.fixedOffset);
     }
     if (def_.numVarCols > 0) {
       std::vector<uint16_t> starts(def_.numVarCols);

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <unordered_map>
+#include <span>
 #include <vector>
 
 #include "index_writer.h"
@@ -43,7 +44,7 @@ class TableWriter {
   void checkWritable() const;
   std::vector<uint8_t> storeValue(const Column& column, const Value& value, size_t& rowBudget);
   RowPointer storeLongValue(const Column& column, const uint8_t* bytes, size_t length, bool chained);
-  RowPointer putRow(const std::vector<uint8_t>& row, uint32_t owner, RowPointer ownedMap, RowPointer freeMap,
+  RowPointer putRow(std::span<const uint8_t> row, uint32_t owner, RowPointer ownedMap, RowPointer freeMap,
                     bool tracked);
   std::vector<std::string> keysOf(const RowValues& values) const;
   RowValues readRow(RowPointer row) const;
