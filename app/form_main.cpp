@@ -1,12 +1,19 @@
 #include "form_main.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QStatusBar>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include "archive/archive_location.h"
 #include "archive/statements.h"
 #include "exception_box.h"
+#include "page/page_display.h"
+#include "page/topic_page.h"
 #include "ui/splash_about.h"
 
 namespace app {
@@ -15,6 +22,7 @@ std::string designConnectionText() { return archive::connectionText(".\\ostrel.m
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   build(this);
+  pages_ = page::preparePageView(CppWebBrowser1);
   DataSource1 = new ui::CategoryModel(ADOQuery1, ADOQuery2, this);
   DataSource3 = new ui::QueryModel(
       ADOQueryTopic,
@@ -40,6 +48,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     tvTopics->setColumnHidden(i, !columns[c].shown);
   }
   wireEvents();
+  wireDownloads();
 
   // The stored design's activations, in its order; each failure is
   // reported and building goes on.
@@ -139,7 +148,38 @@ void TForm1::tvForumCellClick() {
   FScope = "Forum";
 }
 
-void TForm1::tvTopicsCellClick() {}
+std::string TForm1::ComposeTopicPage() {
+  return page::composeTopicPage(ADOQueryTopic, ADOQueryReply,
+                                {FTopicId, FTopicAuthor, FTopicDate, FReplyAuthor, FReplyDate});
+}
+
+void TForm1::ShowPage(const std::string& bytes) { page::showPage(CppWebBrowser1, pages_, bytes); }
+
+void TForm1::tvTopicsCellClick() { ShowPage(ComposeTopicPage()); }
+
+// A package (or any file) the pane downloads is saved where the user says,
+// starting in the program's folder; the status bar tells when it is done.
+void TForm1::wireDownloads() {
+  connect(CppWebBrowser1->page()->profile(), &QWebEngineProfile::downloadRequested, this,
+          [this](QWebEngineDownloadRequest* download) {
+            QString suggested = QString::fromStdString(archive::programFolder()) + download->downloadFileName();
+            QString target = QFileDialog::getSaveFileName(this, QString(), suggested);
+            if (target.isEmpty()) {
+              download->cancel();
+              return;
+            }
+            QFileInfo info(target);
+            download->setDownloadDirectory(info.absolutePath());
+            download->setDownloadFileName(info.fileName());
+            connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, target] {
+              if (!download->isFinished()) return;
+              statusBar()->showMessage(download->state() == QWebEngineDownloadRequest::DownloadCompleted
+                                           ? QStringLiteral("Saved %1").arg(target)
+                                           : QStringLiteral("Download of %1 failed: %2").arg(target, download->interruptReasonString()));
+            });
+            download->accept();
+          });
+}
 
 void TForm1::btnRefreshClick() {
   ADOQueryTopic.Close();
@@ -157,7 +197,9 @@ void TForm1::btnSearchClick() {}
 
 void TForm1::btnImportClick() {}
 
-void TForm1::btnDownloadUrlClick() {}
+void TForm1::btnDownloadUrlClick() {
+  CppWebBrowser1->setUrl(QUrl(QString::fromLatin1(page::kForumSiteBase) + QStringLiteral("/ostrelpack/index.html")));
+}
 
 void TForm1::edtAboutClick() {
   if (FormAbout_) FormAbout_->exec();

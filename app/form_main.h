@@ -17,6 +17,9 @@
 namespace ui {
 class TFormAbout;
 }
+namespace page {
+class PageSchemeHandler;
+}
 
 namespace app {
 
@@ -42,6 +45,11 @@ class TForm1 : public QMainWindow, public ui::MainWindowLayout {
   // Where the About box is (built by start-up after this window).
   void setAboutBox(ui::TFormAbout* about) { FormAbout_ = about; }
 
+  // The page of the topic query's current row, in page bytes (GB18030).
+  std::string ComposeTopicPage();
+  // Shows page bytes in the browser, in place of what it showed.
+  void ShowPage(const std::string& page);
+
   void FormCreate();
   void FormDestroy();
   void tvCategoryCellClick();
@@ -64,6 +72,7 @@ class TForm1 : public QMainWindow, public ui::MainWindowLayout {
   // The views follow their queries.
   void listsChanged();
   void wireEvents();
+  void wireDownloads();
 
   std::string FCategoryId;
   std::string FForumId;
@@ -75,6 +84,7 @@ class TForm1 : public QMainWindow, public ui::MainWindowLayout {
   std::string FScope;
 
   ui::TFormAbout* FormAbout_ = nullptr;
+  page::PageSchemeHandler* pages_ = nullptr;
 };
 
 }  // namespace app

@@ -22,7 +22,7 @@ std::string forumStatement(const std::string& forumId) {
 
 std::string repliesStatement(const std::string& topicId) {
   return std::string("Select TOPIC_ID,R_AUTHOR,M_NAME,R_DATE,R_Message") + std::string(9, ' ') +
-         "from FORUM_REPLY,FORUM_MEMBERS Where TOPIC_ID=" + topicId + " And MEMBER_ID=R_AUTHOR";
+         "from FORUM_REPLY,FORUM_MEMBERS Where TOPIC_ID=" + topicId + " And MEMBER_ID=R_AUTHOR order by REPLY_ID";
 }
 
 }  // namespace archive

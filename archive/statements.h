@@ -17,7 +17,8 @@ extern const char* const kStoredRepliesStatement;
 
 // One forum's topics with their authors' names, newest first.
 std::string forumStatement(const std::string& forumId);
-// The replies of one topic with their authors' names.
+// The replies of one topic with their authors' names, in posting order
+// (REPLY_ID ascending), so that a page reads the same on any engine.
 std::string repliesStatement(const std::string& topicId);
 
 }  // namespace archive

@@ -16,6 +16,7 @@
 
 #include "app/exception_box.h"
 #include "app/form_main.h"
+#include "page/page_display.h"
 #include "archive/archive_location.h"
 #include "archive/statements.h"
 #include "bench_archive.h"
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  page::registerPageScheme();
   QApplication application(argc, argv);
   app::setApplicationTitle(QStringLiteral("Ostrel Forum"));
   fs::current_path(archive::programFolder());

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
@@ -15,6 +16,8 @@
 
 #include "app/exception_box.h"
 #include "app/form_main.h"
+#include "page/page_display.h"
+#include "page/topic_page.h"
 #include "archive/archive_location.h"
 #include "ui/splash_about.h"
 #include "ui/timestamp_mask.h"
@@ -224,6 +227,75 @@ TEST(Layout, TimestampsShowThroughTheMask) {
     EXPECT_EQ(ui::maskTimestamp(QString::fromUtf8(c.value)).toStdString(), c.shown) << c.value;
 }
 
+// The pane's text once the page has loaded.
+QString shownText(QWebEngineView* view) {
+  QString text;
+  bool done = false;
+  view->page()->toPlainText([&](const QString& t) {
+    text = t;
+    done = true;
+  });
+  for (int i = 0; i < 500 && !done; ++i) QTest::qWait(10);
+  return text;
+}
+
+bool loads(QWebEngineView* view, const std::function<void()>& action) {
+  QSignalSpy finished(view, &QWebEngineView::loadFinished);
+  action();
+  return finished.wait(15000) && finished.takeFirst().at(0).toBool();
+}
+
+TEST(TopicPane, AClickShowsTheTopicPageInItsCharactersAndAnotherClickReplacesIt) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  ui::QueryModel* topics = form.DataSource3;  // forum 914, oldest first
+  ASSERT_EQ(topics->text(1, 10).toStdString(), "1013");
+  ASSERT_TRUE(loads(form.CppWebBrowser1, [&] { click(form.tvTopics, topics->index(1, 0)); }));
+  QString page = shownText(form.CppWebBrowser1);
+  EXPECT_TRUE(page.contains(QString::fromUtf8("正好三个回复"))) << page.left(200).toStdString();
+  EXPECT_TRUE(page.contains(QString::fromUtf8("發表人")));
+  EXPECT_EQ(form.CppWebBrowser1->title().toStdString(), "内容");
+
+  // Characters outside GBK arrive whole (served as GB18030).
+  form.ADOQueryTopic.Close();
+  form.ADOQueryTopic.SQL().Clear();
+  form.ADOQueryTopic.SQL().Add("select * from FORUM_TOPICS,FORUM_MEMBERS where TOPIC_ID=1028 and T_AUTHOR=MEMBER_ID");
+  form.ADOQueryTopic.Open();
+  form.DataSource3->reload();
+  ASSERT_TRUE(loads(form.CppWebBrowser1, [&] { click(form.tvTopics, topics->index(0, 0)); }));
+  page = shownText(form.CppWebBrowser1);
+  EXPECT_TRUE(page.contains(QString::fromUtf8("한국어 😀"))) << page.left(300).toStdString();
+  EXPECT_FALSE(page.contains(QString::fromUtf8("正好三个回复")));
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST(TopicPane, ArchivedScriptDoesNotRunButMarkupDoes) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  const std::string page =
+      "<html><head><title>before</title></head><body><b id=b>bold</b>"
+      "<script>document.title='ran';document.body.innerHTML='replaced'</script>"
+      "<img src=x onerror=\"document.title='ran'\"></body></html>";
+  ASSERT_TRUE(loads(form.CppWebBrowser1, [&] { form.ShowPage(page); }));
+  QTest::qWait(100);
+  EXPECT_EQ(form.CppWebBrowser1->title().toStdString(), "before");
+  EXPECT_TRUE(shownText(form.CppWebBrowser1).contains(QStringLiteral("bold")));
+}
+
+TEST(TopicPane, TheDownloadCommandGoesToTheDownloadPage) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  form.btnDownloadUrl->trigger();
+  EXPECT_EQ(form.CppWebBrowser1->url().toString().toStdString(), std::string(page::kForumSiteBase) + "/ostrelpack/index.html");
+}
+
 TEST(ExceptionBox, AddsAFullStopOnlyAfterACharacterAboveIt) {
   struct Case {
     const char* message;
@@ -304,6 +376,7 @@ int main(int argc, char** argv) {
   qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  page::registerPageScheme();
   QApplication application(argc, argv);
   app::setApplicationTitle(QStringLiteral("Ostrel Forum"));
   ::testing::InitGoogleTest(&argc, argv);
