@@ -7,12 +7,15 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QStatusBar>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
 #include <filesystem>
+#include <fstream>
 
 #include "app/exception_box.h"
 #include "app/form_main.h"
@@ -294,6 +297,38 @@ TEST(TopicPane, TheDownloadCommandGoesToTheDownloadPage) {
   app::TForm1 form;
   form.btnDownloadUrl->trigger();
   EXPECT_EQ(form.CppWebBrowser1->url().toString().toStdString(), std::string(page::kForumSiteBase) + "/ostrelpack/index.html");
+}
+
+TEST(TopicPane, ADownloadedPackageIsSavedWhereTheUserSays) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  fs::path folder = emptyFolder();
+  fs::path source = folder / "news.opk", target = folder / "saved.opk";
+  std::ofstream(source, std::ios::binary) << std::string("\x10\0\0\0package bytes", 17);
+  fs::remove(target);
+  QString asked;
+  QTimer answer;
+  answer.setInterval(20);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      asked = dialog->directory().absolutePath();
+      dialog->selectFile(QString::fromStdString(target.string()));
+      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      answer.stop();
+    }
+  });
+  answer.start();
+  form.CppWebBrowser1->page()->download(QUrl::fromLocalFile(QString::fromStdString(source.string())));
+  for (int i = 0; i < 1000 && !form.statusBar()->currentMessage().startsWith(QStringLiteral("Saved")); ++i) QTest::qWait(10);
+  EXPECT_TRUE(form.statusBar()->currentMessage().startsWith(QStringLiteral("Saved"))) << form.statusBar()->currentMessage().toStdString();
+  EXPECT_EQ(asked.toStdString() + "/", archive::programFolder());
+  EXPECT_TRUE(fs::exists(target));
+  if (fs::exists(target)) {
+    EXPECT_EQ(fs::file_size(target), 17u);
+  }
 }
 
 TEST(ExceptionBox, AddsAFullStopOnlyAfterACharacterAboveIt) {
