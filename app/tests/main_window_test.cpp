@@ -314,10 +314,9 @@ TEST(TopicPane, ADownloadedPackageIsSavedWhereTheUserSays) {
   answer.setInterval(20);
   QObject::connect(&answer, &QTimer::timeout, [&] {
     if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-      asked = dialog->directory().absolutePath();
+      if (asked.isEmpty()) asked = dialog->directory().absolutePath();
       dialog->selectFile(QString::fromStdString(target.string()));
-      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-      answer.stop();
+      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);  // again on the next tick if it is still up
     }
   });
   answer.start();
