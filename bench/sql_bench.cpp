@@ -14,15 +14,10 @@ namespace {
 const std::string& jetFile() { return bench::largeArchive(); }
 const std::string& nativeFile() { return bench::nativeLargeArchive(); }
 
-// The search statement of the reader (the search issue builds it).
-std::string searchStatement(const std::string& s, const std::string& scopeLine) {
-  return "select CAT_ID,FORUM_ID,TOPIC_ID,T_SUBJECT," + std::string(12, ' ') +
-         "T_MESSAGE,M_Name,T_AUTHOR,T_REPLIES,T_VIEW_COUNT,T_LAST_POST,T_DATE," + std::string(12, ' ') +
-         "T_LAST_POST_AUTHOR,T_GOOD from FORUM_TOPICS,FORUM_MEMBERS where \r\n" +
-         " (FORUM_TOPICS.T_AUTHOR=FORUM_MEMBERS.MEMBER_ID) And (\r\n" + " T_SUBJECT LIKE '%" + s + "%' OR" +
-         std::string(13, ' ') + "T_MESSAGE LIKE '%" + s + "%' OR \r\n" + " TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY" +
-         std::string(13, ' ') + "WHERE R_MESSAGE LIKE '%" + s + "%')) \r\n" + scopeLine +
-         "order by TOPIC_ID desc\r\n";
+std::string searchStatement(const std::string& s, const std::string& scope, const std::string& id = "") {
+  std::string text;
+  for (const std::string& line : archive::searchStatementLines(s, scope, id, id)) text += line + "\r\n";
+  return text;
 }
 
 void runOnJet(benchmark::State& state, const std::string& statement) {
@@ -46,26 +41,35 @@ void runOnNative(benchmark::State& state, const std::string& statement) {
 
 const std::string kForum = archive::forumStatement("914");
 const std::string kReplies = archive::repliesStatement("70001");
-const std::string kSearchAbsent = searchStatement("不存在的词", "");
-const std::string kSearchCommon = searchStatement("分号", "");
 
 void BM_Forum914_Jet(benchmark::State& s) { runOnJet(s, kForum); }
 void BM_Forum914_Native(benchmark::State& s) { runOnNative(s, kForum); }
 void BM_Replies_Jet(benchmark::State& s) { runOnJet(s, kReplies); }
 void BM_Replies_Native(benchmark::State& s) { runOnNative(s, kReplies); }
-void BM_SearchAbsent_Jet(benchmark::State& s) { runOnJet(s, kSearchAbsent); }
-void BM_SearchAbsent_Native(benchmark::State& s) { runOnNative(s, kSearchAbsent); }
-void BM_SearchCommon_Jet(benchmark::State& s) { runOnJet(s, kSearchCommon); }
-void BM_SearchCommon_Native(benchmark::State& s) { runOnNative(s, kSearchCommon); }
-
 BENCHMARK(BM_Forum914_Jet)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Forum914_Native)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Replies_Jet)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Replies_Native)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SearchAbsent_Jet)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_SearchAbsent_Native)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_SearchCommon_Jet)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_SearchCommon_Native)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The search, for a word that is absent and a common one ("分号"), with no
+// scope, category 1 and forum 914 (which is in category 1).
+void BM_Search_Jet(benchmark::State& s, std::string statement) { runOnJet(s, statement); }
+void BM_Search_Native(benchmark::State& s, std::string statement) { runOnNative(s, statement); }
+#define OSTREL_SEARCH(name, word, scope, id)                                                            \
+  BENCHMARK_CAPTURE(BM_Search_Jet, name, searchStatement(word, scope, id))->Unit(benchmark::kMillisecond)->Iterations(2); \
+  BENCHMARK_CAPTURE(BM_Search_Native, name, searchStatement(word, scope, id))->Unit(benchmark::kMillisecond)->Iterations(2)
+OSTREL_SEARCH(absent_all, "不存在的词", "", "");
+OSTREL_SEARCH(absent_category, "不存在的词", "Category", "1");
+OSTREL_SEARCH(absent_forum, "不存在的词", "Forum", "914");
+OSTREL_SEARCH(common_all, "分号", "", "");
+OSTREL_SEARCH(common_category, "分号", "Category", "1");
+OSTREL_SEARCH(common_forum, "分号", "Forum", "914");
+
+// Reading every topic's and reply's message text once: the floor of a scan.
+void BM_ReadMessagesOnce_Jet(benchmark::State& s) {
+  runOnJet(s, "select sum(length(T_MESSAGE)) from FORUM_TOPICS union all select sum(length(R_MESSAGE)) from FORUM_REPLY");
+}
+BENCHMARK(BM_ReadMessagesOnce_Jet)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 
