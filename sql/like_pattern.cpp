@@ -1,5 +1,7 @@
 #include "like_pattern.h"
 
+#include <cstring>
+
 #include <algorithm>
 
 #include "jet/text_codec.h"
@@ -70,6 +72,17 @@ LikePattern::LikePattern(const std::u16string& p, std::optional<char16_t> escape
       for (size_t k = 1; k + 1 < items_.size(); ++k) literal_.push_back(items_[k].unit);
       for (uint32_t u = 0; u < 0x10000; ++u)
         if (upperCase(static_cast<char16_t>(u)) == literal_[0]) firstVariants_.push_back(static_cast<char16_t>(u));
+      // A literal none of whose units has another case (Chinese, digits,
+      // punctuation) is found by a plain byte search.
+      exactBytes_.clear();
+      bool caseless = literal_.size() <= 64;
+      for (size_t k = 0; caseless && k < literal_.size(); ++k) {
+        for (uint32_t u = 0; u < 0x10000 && caseless; ++u)
+          if (u != literal_[k] && upperCase(static_cast<char16_t>(u)) == literal_[k]) caseless = false;
+        exactBytes_.push_back(static_cast<char>(literal_[k] & 0xFF));
+        exactBytes_.push_back(static_cast<char>(literal_[k] >> 8));
+      }
+      if (!caseless) exactBytes_.clear();
     }
   }
 }
@@ -77,6 +90,18 @@ LikePattern::LikePattern(const std::u16string& p, std::optional<char16_t> escape
 bool LikePattern::containsLiteral(const uint8_t* t, size_t n) const {
   const size_t m = literal_.size();
   if (m > n) return false;
+  if (!exactBytes_.empty()) {
+    // The literal's bytes at an even offset (a unit boundary).
+    size_t from = 0;
+    while (from + exactBytes_.size() <= 2 * n) {
+      const void* hit = memmem(t + from, 2 * n - from, exactBytes_.data(), exactBytes_.size());
+      if (!hit) return false;
+      size_t at = static_cast<size_t>(static_cast<const uint8_t*>(hit) - t);
+      if (at % 2 == 0) return true;
+      from = at + 1;
+    }
+    return false;
+  }
   const size_t last = n - m;
   auto rest = [&](size_t at) {
     for (size_t k = 1; k < m; ++k)

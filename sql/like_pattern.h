@@ -54,6 +54,7 @@ class LikePattern {
   bool contains_ = false;
   std::u16string literal_;               // folded, for `%literal%`
   std::vector<char16_t> firstVariants_;  // units that fold to literal_[0]
+  std::string exactBytes_;               // UTF-16LE of a literal with no case variants, else empty
 };
 
 }  // namespace sql
