@@ -193,7 +193,22 @@ void TForm1::btnRefreshClick() {
   listsChanged();
 }
 
-void TForm1::btnSearchClick() {}
+void TForm1::btnSearchClick() {
+  const std::string text = edtSearch->text().toStdString();
+  if (text.empty()) return;
+  try {
+    ADOQueryTopic.Close();
+    ADOQueryTopic.SQL().Clear();
+    DataSource3->reload();
+    for (const std::string& line : archive::searchStatementLines(text, FScope, FCategoryId, FForumId))
+      ADOQueryTopic.SQL().Add(line);
+    ADOQueryTopic.Open();
+    DataSource3->reload();
+  } catch (const std::exception& e) {
+    DataSource3->reload();
+    showPlainMessage(this, e.what());
+  }
+}
 
 void TForm1::btnImportClick() {}
 

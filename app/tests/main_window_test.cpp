@@ -40,12 +40,14 @@ class BoxRecorder {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         texts.push_back(box->text().toStdString());
         captions.push_back(box->windowTitle().toStdString());
+        icons.push_back(box->icon());
         box->accept();
       }
     });
     timer_.start();
   }
   std::vector<std::string> texts, captions;
+  std::vector<QMessageBox::Icon> icons;
 
  private:
   QTimer timer_;
@@ -328,6 +330,86 @@ TEST(TopicPane, ADownloadedPackageIsSavedWhereTheUserSays) {
   if (fs::exists(target)) {
     EXPECT_EQ(fs::file_size(target), 17u);
   }
+}
+
+std::string topicIds(const ui::QueryModel* topics) {
+  std::string ids;
+  for (int r = 0; r < topics->rowCount(); ++r) ids += (r ? "," : "") + topics->text(r, 10).toStdString();
+  return ids;
+}
+
+struct SearchWindow {
+  Places places{true, fs::path(archive::programFolder())};
+  BoxRecorder boxes;
+  app::TForm1 form;
+  SearchWindow() {
+    form.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+  }
+  std::string search(const QString& text) {
+    form.edtSearch->setText(text);
+    form.btnSearch->trigger();
+    return topicIds(form.DataSource3);
+  }
+  QModelIndex category(int row) { return form.DataSource1->index(row, 0); }
+  QModelIndex forum(int categoryRow, int forumRow) {
+    form.tvCategory->expand(category(categoryRow));
+    return form.DataSource1->index(forumRow + 1, 0, category(categoryRow));
+  }
+};
+
+TEST(Search, FindsTopicsByTitleTextOrReplyWithinTheScope) {
+  SearchWindow w;
+  const char* all = "1040,1037,1035,1034,1031,1030,1023,1021,1020,1019,1018,1011,1008,1007,1005,1004";
+  EXPECT_EQ(w.search(QString::fromUtf8("日志")), all);  // no list clicked yet: every forum
+  click(w.form.tvCategory, w.category(1));             // category 1
+  EXPECT_EQ(w.search(QString::fromUtf8("日志")), "1037,1035,1034,1031,1021,1011,1008,1007,1005,1004");
+  click(w.form.tvCategory, w.forum(1, 4));  // forum 914
+  EXPECT_EQ(w.search(QString::fromUtf8("日志")), "1011");
+  click(w.form.tvCategory, w.category(1));
+  // Only through a reply whose author has no member row; a topic whose own
+  // author has none is never listed.
+  EXPECT_EQ(w.search(QString::fromUtf8("作者已经被删除")), "1011");
+  EXPECT_EQ(w.search(QString::fromUtf8("作者已经不在会员表里")), "");
+  // A quote searches for a quote (doubled in the statement).
+  EXPECT_EQ(w.search(QStringLiteral("'")), "1021");
+  EXPECT_EQ(w.search(QStringLiteral(" ")), "1031,1021,1014,1002,1001");  // a space, in category 1
+  EXPECT_TRUE(w.boxes.texts.empty());
+}
+
+TEST(Search, EmptyTextDoesNothingAndRefreshOrAForumClickFollowTheSearch) {
+  SearchWindow w;
+  std::string stored = topicIds(w.form.DataSource3);
+  EXPECT_EQ(w.search(QString()), stored);
+  EXPECT_TRUE(w.boxes.texts.empty());
+  std::string found = w.search(QString::fromUtf8("日志"));
+  w.form.edtSearch->setText(QStringLiteral("something else"));
+  w.form.btnRefresh->trigger();  // repeats the search, whatever the box holds now
+  EXPECT_EQ(topicIds(w.form.DataSource3), found);
+  click(w.form.tvCategory, w.forum(1, 4));  // a forum click replaces the results
+  EXPECT_EQ(topicIds(w.form.DataSource3), "1015,1014,1013,1011");
+}
+
+TEST(Search, AScopeWithAnEmptyIdShowsTheEnginesMessageInAPlainBox) {
+  SearchWindow w;
+  click(w.form.tvCategory, w.forum(1, 4));  // scope "Forum"
+  // A forum row whose FORUM_ID reads empty.
+  w.form.ADOQuery2.Close();
+  w.form.ADOQuery2.SQL().SetText("select CAT_ID, NULL as FORUM_ID, F_SUBJECT, F_TOPICS, F_COUNT, F_LAST_POST from FORUM_FORUM");
+  w.form.ADOQuery2.Open();
+  w.form.DataSource1->reload();
+  click(w.form.tvCategory, w.forum(1, 0));
+  EXPECT_EQ(w.form.forumId(), "");
+  EXPECT_EQ(w.form.scope(), "Forum");
+  EXPECT_EQ(w.search(QString::fromUtf8("日志")), "");
+  ASSERT_EQ(w.boxes.texts.size(), 1u);
+  EXPECT_EQ(w.boxes.icons[0], QMessageBox::NoIcon);
+  EXPECT_EQ(w.boxes.captions[0], "Ostrel Forum");
+  EXPECT_FALSE(w.boxes.texts[0].empty());
+  EXPECT_FALSE(w.form.ADOQueryTopic.Active());
+  w.form.btnRefresh->trigger();  // the failing statement again: now the standard box
+  ASSERT_EQ(w.boxes.texts.size(), 2u);
+  EXPECT_EQ(w.boxes.icons[1], QMessageBox::Critical);
 }
 
 TEST(ExceptionBox, AddsAFullStopOnlyAfterACharacterAboveIt) {
