@@ -41,6 +41,23 @@ TEST(Statements, AreTheReadersTexts) {
             "TOPIC_ID=1013 And MEMBER_ID=R_AUTHOR order by REPLY_ID");
 }
 
+TEST(Statements, SearchLinesAsSpelledWithQuotesDoubled) {
+  const std::string twelve(12, ' '), thirteen(13, ' ');
+  std::vector<std::string> lines = searchStatementLines("it's", "Category", "7", "914");
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "select CAT_ID,FORUM_ID,TOPIC_ID,T_SUBJECT," + twelve +
+                          "T_MESSAGE,M_Name,T_AUTHOR,T_REPLIES,T_VIEW_COUNT,T_LAST_POST,T_DATE," + twelve +
+                          "T_LAST_POST_AUTHOR,T_GOOD from FORUM_TOPICS,FORUM_MEMBERS where ");
+  EXPECT_EQ(lines[1], " (FORUM_TOPICS.T_AUTHOR=FORUM_MEMBERS.MEMBER_ID) And (");
+  EXPECT_EQ(lines[2], " T_SUBJECT LIKE '%it''s%' OR" + thirteen + "T_MESSAGE LIKE '%it''s%' OR ");
+  EXPECT_EQ(lines[3], " TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY" + thirteen + "WHERE R_MESSAGE LIKE '%it''s%')) ");
+  EXPECT_EQ(lines[4], " And (CAT_ID = 7) ");
+  EXPECT_EQ(lines[5], "order by TOPIC_ID desc");
+  EXPECT_EQ(searchStatementLines("x", "Forum", "7", "914")[4], " And (FORUM_ID = 914) ");
+  for (const char* scope : {"", "forum", "Category "}) EXPECT_EQ(searchStatementLines("%_", scope, "7", "914").size(), 5u);
+  EXPECT_NE(searchStatementLines("%_", "", "", "")[2].find("'%%_%'"), std::string::npos);  // wildcards kept
+}
+
 TEST(Statements, ListTheRowsInTheirOrder) {
   EXPECT_EQ(run(kCategoryStatement, "CAT_ID"), (std::vector<std::string>{"2", "1", "5", "3"}));
   EXPECT_EQ(run(kForumListStatement, "FORUM_ID"),
