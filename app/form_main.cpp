@@ -12,6 +12,8 @@
 #include "archive/archive_location.h"
 #include "archive/statements.h"
 #include "exception_box.h"
+#include "import/merge.h"
+#include "import/unpack.h"
 #include "page/page_display.h"
 #include "page/topic_page.h"
 #include "ui/splash_about.h"
@@ -210,7 +212,29 @@ void TForm1::btnSearchClick() {
   }
 }
 
-void TForm1::btnImportClick() {}
+void TForm1::btnImportClick() {
+  OpenDialog1->setDirectory(QStringLiteral("."));
+  if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
+  ImportPackage(QFileInfo(OpenDialog1->selectedFiles().first()).absoluteFilePath().toStdString());
+}
+
+void TForm1::ImportPackage(const std::string& packagePath) {
+  ProgressBar1->setValue(1);
+  try {
+    import::unpackPackage(packagePath, archive::archivePath());
+    MergePackage(import::targetPathFor(packagePath));
+  } catch (const std::exception& e) {
+    showPlainMessage(this, e.what());
+  }
+  ProgressBar1->setValue(0);
+}
+
+void TForm1::MergePackage(const std::string& databasePath) {
+  import::mergePackage(ADOConnection1, archive::connectionText(archive::archivePath()), databasePath, [this](int value) {
+    ProgressBar1->setValue(value);
+    QCoreApplication::processEvents();
+  });
+}
 
 void TForm1::btnDownloadUrlClick() {
   CppWebBrowser1->setUrl(QUrl(QString::fromLatin1(page::kForumSiteBase) + QStringLiteral("/ostrelpack/index.html")));

@@ -50,6 +50,13 @@ class TForm1 : public QMainWindow, public ui::MainWindowLayout {
   // Shows page bytes in the browser, in place of what it showed.
   void ShowPage(const std::string& page);
 
+  // The import of a chosen package: unpack, merge, the bar back to 0; a
+  // failure shown in a plain box.
+  void ImportPackage(const std::string& packagePath);
+  // The import's merge of an unpacked package, table by table, moving the
+  // progress bar and serving the message queue after each table.
+  void MergePackage(const std::string& databasePath);
+
   void FormCreate();
   void FormDestroy();
   void tvCategoryCellClick();

@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QProgressBar>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStatusBar>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -410,6 +412,65 @@ TEST(Search, AScopeWithAnEmptyIdShowsTheEnginesMessageInAPlainBox) {
   w.form.btnRefresh->trigger();  // the failing statement again: now the standard box
   ASSERT_EQ(w.boxes.texts.size(), 2u);
   EXPECT_EQ(w.boxes.icons[1], QMessageBox::Critical);
+}
+
+// Cancels the open dialog whenever it shows.
+struct DialogCancel {
+  QTimer timer;
+  DialogCancel() {
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [] {
+      if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+        QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+    });
+    timer.start();
+  }
+};
+
+TEST(Import, TheBarMovesThroughItsValuesAndTheArchiveTakesThePackage) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  std::vector<int> bar;
+  QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged, [&](int v) { bar.push_back(v); });
+  {
+    DialogCancel cancel;
+    form.btnImport->trigger();
+  }
+  EXPECT_TRUE(bar.empty());  // a cancelled dialog changes nothing
+  fs::path folder = emptyFolder();
+  fs::copy_file(fs::path(OSTREL_TEST_DATA) / "fixtures/packages/update.opk", folder / "update.opk",
+                fs::copy_options::overwrite_existing);
+  int topicsBefore = form.DataSource3->rowCount();
+  form.ImportPackage((folder / "update.opk").string());  // what the dialog's choice starts
+  EXPECT_EQ(bar, (std::vector<int>{1, 20, 30, 40, 50, 70, 100, 0}));
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts[0];
+  EXPECT_TRUE(fs::exists(folder / "update.mdb"));  // left beside the package
+  EXPECT_EQ(form.DataSource3->rowCount(), topicsBefore);  // the lists keep their rows until asked again
+  form.btnRefresh->trigger();
+  EXPECT_EQ(form.DataSource3->rowCount(), topicsBefore + 2);  // 1041 and 1042 joined forum 914
+}
+
+TEST(Import, AFailingTableShowsThePlainBoxWithTheBarWhereItStopped) {
+  Places places(true, fs::path(archive::programFolder()));
+  BoxRecorder boxes;
+  app::TForm1 form;
+  int barWhenBoxShows = -1;
+  QTimer watch;
+  watch.setInterval(5);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) barWhenBoxShows = form.ProgressBar1->value();
+  });
+  watch.start();
+  fs::path folder = emptyFolder();
+  fs::copy_file(fs::path(OSTREL_TEST_DATA) / "fixtures/packages/no-forum.opk", folder / "no-forum.opk",
+                fs::copy_options::overwrite_existing);
+  form.ImportPackage((folder / "no-forum.opk").string());
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.icons[0], QMessageBox::NoIcon);
+  EXPECT_NE(boxes.texts[0].find("FORUM_FORUM"), std::string::npos) << boxes.texts[0];
+  EXPECT_EQ(barWhenBoxShows, 40);
+  EXPECT_EQ(form.ProgressBar1->value(), 0);
 }
 
 TEST(ExceptionBox, AddsAFullStopOnlyAfterACharacterAboveIt) {
