@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QWebEngineView>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "app/exception_box.h"
@@ -43,6 +44,7 @@ class BoxRecorder {
         texts.push_back(box->text().toStdString());
         captions.push_back(box->windowTitle().toStdString());
         icons.push_back(box->icon());
+        if (seen) seen();
         box->accept();
       }
     });
@@ -50,6 +52,7 @@ class BoxRecorder {
   }
   std::vector<std::string> texts, captions;
   std::vector<QMessageBox::Icon> icons;
+  std::function<void()> seen;  // runs while a box is up
 
  private:
   QTimer timer_;
@@ -456,12 +459,7 @@ TEST(Import, AFailingTableShowsThePlainBoxWithTheBarWhereItStopped) {
   BoxRecorder boxes;
   app::TForm1 form;
   int barWhenBoxShows = -1;
-  QTimer watch;
-  watch.setInterval(5);
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) barWhenBoxShows = form.ProgressBar1->value();
-  });
-  watch.start();
+  boxes.seen = [&] { barWhenBoxShows = form.ProgressBar1->value(); };
   fs::path folder = emptyFolder();
   fs::copy_file(fs::path(OSTREL_TEST_DATA) / "fixtures/packages/no-forum.opk", folder / "no-forum.opk",
                 fs::copy_options::overwrite_existing);
