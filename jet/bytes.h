@@ -2,6 +2,7 @@
 // bounds before reading; these helpers only assemble bytes.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <cstring>
 
