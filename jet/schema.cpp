@@ -97,7 +97,8 @@ void checkSpec(const Database& db, const TableSpec& spec) {
   if (spec.indexes.size() > 32) bad("a table has at most 32 indexes");
   for (const IndexSpec& ix : spec.indexes) {
     if (ix.columns.empty() || ix.columns.size() > 10) bad("index '" + ix.name + "' needs 1 to 10 columns");
-    for (const auto& [name, asc] : ix.columns) {
+    for (const auto& indexColumn : ix.columns) {
+      const std::string& name = indexColumn.first;
       auto it = std::find_if(spec.columns.begin(), spec.columns.end(), [&](const ColumnSpec& c) { return equalsIgnoreCase(c.name, name); });
       if (it == spec.columns.end()) bad("index '" + ix.name + "' names missing column '" + name + "'");
       if (it->type == ColumnType::Ole || it->type == ColumnType::Memo) bad("index '" + ix.name + "' cannot hold a long-value column");
