@@ -138,6 +138,39 @@ Pager::~Pager() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+uint8_t* ChangedPages::add(uint32_t n, std::unique_ptr<uint8_t[]> buffer) {
+  if (n >= byPage_.size()) byPage_.resize(std::max<size_t>(n + 1, byPage_.size() * 2));
+  if (!byPage_[n]) {
+    ++count_;
+    listed_.push_back(n);
+  }
+  byPage_[n] = std::move(buffer);
+  return byPage_[n].get();
+}
+
+std::unique_ptr<uint8_t[]> ChangedPages::take(uint32_t n) {
+  if (n >= byPage_.size() || !byPage_[n]) return nullptr;
+  --count_;
+  return std::move(byPage_[n]);
+}
+
+std::vector<uint32_t> ChangedPages::pages() const {
+  std::vector<uint32_t> out;
+  out.reserve(count_);
+  for (uint32_t n : listed_)
+    if (byPage_[n]) out.push_back(n);
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
+}
+
+void ChangedPages::drainTo(std::vector<std::unique_ptr<uint8_t[]>>& out) {
+  for (uint32_t n : listed_)
+    if (byPage_[n]) out.push_back(std::move(byPage_[n]));
+  listed_.clear();
+  count_ = 0;
+}
+
 void Pager::releaseResident() const {
   ::madvise(const_cast<uint8_t*>(data_), static_cast<size_t>(filePages_) * kPageSize, MADV_DONTNEED);
 }
@@ -145,10 +178,8 @@ void Pager::releaseResident() const {
 const uint8_t* Pager::page(uint32_t n) const {
   if (n >= pageCount_)
     failPage(path_, n, "lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
-  if (!changed_.empty()) {
-    auto it = changed_.find(n);
-    if (it != changed_.end()) return it->second.get();
-  }
+  if (!changed_.empty())
+    if (const uint8_t* p = changed_.find(n)) return p;
   return data_ + static_cast<size_t>(n) * kPageSize;
 }
 
@@ -162,23 +193,23 @@ void Pager::begin() {
 uint8_t* Pager::change(uint32_t n) {
   if (!inTransaction_) failFile(path_, "page " + std::to_string(n) + " changed outside a transaction");
   if (n >= pageCount_) failPage(path_, n, "lies beyond the end of the file");
-  auto it = changed_.find(n);
+  uint8_t* existing = changed_.find(n);
   if (!savepoints_.empty()) {
     Undo& top = savepoints_.back();
     if (n < top.pageCount && !top.before.count(n)) {
       std::unique_ptr<uint8_t[]> copy;
-      if (it != changed_.end()) {
+      if (existing) {
         copy.reset(new uint8_t[kPageSize]);
-        std::memcpy(copy.get(), it->second.get(), kPageSize);
+        std::memcpy(copy.get(), existing, kPageSize);
       }
       top.before.emplace(n, std::move(copy));
     }
   }
-  if (it != changed_.end()) return it->second.get();
+  if (existing) return existing;
   std::unique_ptr<uint8_t[]> buf(new uint8_t[kPageSize]);
   std::memcpy(buf.get(), data_ + static_cast<size_t>(n) * kPageSize, kPageSize);
   ++generation_;
-  return changed_.emplace(n, std::move(buf)).first->second.get();
+  return changed_.add(n, std::move(buf));
 }
 
 uint32_t Pager::append() {
@@ -188,7 +219,7 @@ uint32_t Pager::append() {
   uint32_t n = pageCount_++;
   std::unique_ptr<uint8_t[]> buf(new uint8_t[kPageSize]);
   std::memset(buf.get(), 0, kPageSize);
-  changed_.emplace(n, std::move(buf));
+  changed_.add(n, std::move(buf));
   ++generation_;
   return n;
 }
@@ -197,10 +228,8 @@ void Pager::writeJournal(uint32_t committedPages) {
   int j = ::open(journalPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (j < 0) throw Error(journalPath() + ": cannot create the rollback journal: " + errnoText());
   try {
-    std::vector<uint32_t> pages;
-    for (const auto& [n, buf] : changed_)
-      if (n < committedPages) pages.push_back(n);
-    std::sort(pages.begin(), pages.end());
+    std::vector<uint32_t> pages = changed_.pages();
+    pages.erase(std::lower_bound(pages.begin(), pages.end(), committedPages), pages.end());
     uint8_t header[kJournalHeader];
     std::memcpy(header, kJournalMagic, 8);
     uint64_t size = fileSize_;
@@ -235,12 +264,10 @@ void Pager::writeJournal(uint32_t committedPages) {
 }
 
 void Pager::writePages() {
-  std::vector<uint32_t> pages;
-  for (const auto& [n, buf] : changed_) pages.push_back(n);
-  std::sort(pages.begin(), pages.end());
+  std::vector<uint32_t> pages = changed_.pages();
   for (uint32_t n : pages) {
     countWrite();
-    writeAll(fd_, changed_[n].get(), kPageSize, static_cast<uint64_t>(n) * kPageSize, path_);
+    writeAll(fd_, changed_.find(n), kPageSize, static_cast<uint64_t>(n) * kPageSize, path_);
   }
   if (::fsync(fd_) != 0) throw Error(path_ + ": cannot sync: " + errnoText());
   lastCommit_.pagesChanged = pages.size();
@@ -325,8 +352,7 @@ void Pager::commit() {
   }
   filePages_ = pageCount_;
   fileSize_ = static_cast<uint64_t>(filePages_) * kPageSize;
-  for (auto& [n, buf] : changed_) retired_.push_back(std::move(buf));
-  changed_.clear();
+  changed_.drainTo(retired_);
   savepoints_.clear();
   inTransaction_ = false;
   ++generation_;
@@ -334,8 +360,7 @@ void Pager::commit() {
 }
 
 void Pager::rollback() {
-  for (auto& [n, buf] : changed_) retired_.push_back(std::move(buf));
-  changed_.clear();
+  changed_.drainTo(retired_);
   savepoints_.clear();
   pageCount_ = filePages_;
   inTransaction_ = false;
@@ -353,25 +378,17 @@ void Pager::rollbackTo(size_t level) {
   if (level >= savepoints_.size()) return;
   for (size_t i = savepoints_.size(); i-- > level;) {
     for (auto& [n, before] : savepoints_[i].before) {
-      auto it = changed_.find(n);
-      if (it == changed_.end()) continue;
-      if (before) {
-        std::memcpy(it->second.get(), before.get(), kPageSize);
-      } else {
-        retired_.push_back(std::move(it->second));
-        changed_.erase(it);
-      }
+      uint8_t* current = changed_.find(n);
+      if (!current) continue;
+      if (before)
+        std::memcpy(current, before.get(), kPageSize);
+      else
+        retired_.push_back(changed_.take(n));
     }
   }
   pageCount_ = savepoints_[level].pageCount;
-  for (auto it = changed_.begin(); it != changed_.end();) {
-    if (it->first >= pageCount_) {
-      retired_.push_back(std::move(it->second));
-      it = changed_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  for (uint32_t n : changed_.pages())
+    if (n >= pageCount_) retired_.push_back(changed_.take(n));
   savepoints_.resize(level + 1);
   savepoints_[level].before.clear();
   ++generation_;

@@ -40,6 +40,25 @@ struct CommitStats {
   size_t journalBytes = 0;   // bytes written to the journal
 };
 
+// The pages changed in a transaction, found by page number in a flat table
+// (a hash probe on every page read and change cost a bulk insert dearly).
+class ChangedPages {
+ public:
+  uint8_t* find(uint32_t n) const { return n < byPage_.size() ? byPage_[n].get() : nullptr; }
+  uint8_t* add(uint32_t n, std::unique_ptr<uint8_t[]> buffer);
+  std::unique_ptr<uint8_t[]> take(uint32_t n);
+  bool empty() const { return count_ == 0; }
+  // The changed page numbers, ascending.
+  std::vector<uint32_t> pages() const;
+  // Moves every buffer to `out`, leaving none.
+  void drainTo(std::vector<std::unique_ptr<uint8_t[]>>& out);
+
+ private:
+  std::vector<std::unique_ptr<uint8_t[]>> byPage_;
+  std::vector<uint32_t> listed_;  // may name pages taken since
+  size_t count_ = 0;
+};
+
 class Pager {
  public:
   // Opens and maps `path`, read-write when the file allows it (rolling back
@@ -120,7 +139,7 @@ class Pager {
   bool inTransaction_ = false;
   uint64_t generation_ = 0;
   uint64_t epoch_ = 0;
-  std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> changed_;
+  ChangedPages changed_;
   // Buffers of the last transaction, kept until the next one begins so that
   // pointers handed out during it stay readable.
   std::vector<std::unique_ptr<uint8_t[]>> retired_;
