@@ -94,12 +94,16 @@ void Query::moveTo(int row) {
   if (row >= 0 && static_cast<size_t>(row) < rows_.size()) current_ = static_cast<size_t>(row);
 }
 
+int Query::columnIndex(const std::string& name) const {
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (jet::equalsIgnoreCase(columns_[i], name)) return static_cast<int>(i);
+  return -1;
+}
+
 Field Query::FieldByName(const std::string& name) const {
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    if (jet::equalsIgnoreCase(columns_[i], name))
-      return Field(current_ < rows_.size() ? &rows_[current_][i] : nullptr);
-  }
-  throw EngineError("field '" + name + "' not found");
+  int i = columnIndex(name);
+  if (i < 0) throw EngineError("field '" + name + "' not found");
+  return Field(current_ < rows_.size() ? &rows_[current_][static_cast<size_t>(i)] : nullptr);
 }
 
 }  // namespace archive

@@ -65,6 +65,8 @@ class Query {
   void First();
   void Next();
   bool Eof() const;
+  // The position of the column with this name (letter case ignored), or -1.
+  int columnIndex(const std::string& name) const;
   // The current row's field; raises EngineError when no column has the name.
   Field FieldByName(const std::string& name) const;
 

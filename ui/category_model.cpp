@@ -12,11 +12,8 @@ namespace ui {
 namespace {
 
 const sql::SqlValue* field(const archive::Query& q, int row, const char* name) {
-  const auto& names = q.columns();
-  for (size_t i = 0; i < names.size(); ++i)
-    if (QString::fromStdString(names[i]).compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-      return &q.rows()[static_cast<size_t>(row)][i];
-  return nullptr;
+  int i = q.columnIndex(name);
+  return i < 0 ? nullptr : &q.rows()[static_cast<size_t>(row)][static_cast<size_t>(i)];
 }
 
 QString textOf(const sql::SqlValue* v) { return v ? QString::fromStdString(v->asString()) : QString(); }

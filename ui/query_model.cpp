@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <numeric>
 
-#include "jet/text_codec.h"
 #include "timestamp_mask.h"
 
 namespace ui {
@@ -29,14 +28,8 @@ QueryModel::QueryModel(archive::Query& query, std::vector<ColumnSpec> columns, Q
 void QueryModel::reload() {
   beginResetModel();
   order_.clear();
-  fieldOf_.assign(columns_.size(), -1);
-  const auto& names = query_.columns();
-  for (size_t c = 0; c < columns_.size(); ++c)
-    for (size_t i = 0; i < names.size(); ++i)
-      if (jet::equalsIgnoreCase(names[i], columns_[c].field)) {
-        fieldOf_[c] = static_cast<int>(i);
-        break;
-      }
+  fieldOf_.clear();
+  for (const ColumnSpec& c : columns_) fieldOf_.push_back(query_.columnIndex(c.field));
   endResetModel();
 }
 
