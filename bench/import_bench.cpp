@@ -23,6 +23,8 @@
 
 namespace {
 
+using bench::execNative;
+
 namespace fs = std::filesystem;
 
 fs::path work() {
@@ -112,15 +114,6 @@ void BM_Merge_Jet(benchmark::State& state) {
 }
 BENCHMARK(BM_Merge_Jet)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
-void exec(sqlite3* db, const std::string& sql) {
-  char* err = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-    std::string m = err ? err : "?";
-    sqlite3_free(err);
-    throw std::runtime_error(m);
-  }
-}
-
 void BM_Merge_Native(benchmark::State& state) {
   const std::string package = bench::nativeCopy(packageFile());
   for (auto _ : state) {
@@ -129,12 +122,12 @@ void BM_Merge_Native(benchmark::State& state) {
     fs::copy_file(bench::nativeLargeArchive(), archivePath, fs::copy_options::overwrite_existing);
     sqlite3* db = nullptr;
     sqlite3_open(archivePath.c_str(), &db);
-    exec(db, "ATTACH " + sql::quoteLiteral(package) + " AS p");
+    execNative(db, "ATTACH " + sql::quoteLiteral(package) + " AS p");
     state.ResumeTiming();
     try {
       for (const Part& p : kParts) {
         const std::string t = p.table, k = p.key;
-        exec(db, "BEGIN; DELETE FROM " + t + " WHERE " + k + " IN (SELECT " + k + " FROM p." + t + "); INSERT INTO " + t +
+        execNative(db, "BEGIN; DELETE FROM " + t + " WHERE " + k + " IN (SELECT " + k + " FROM p." + t + "); INSERT INTO " + t +
                      " SELECT * FROM p." + t + "; COMMIT");
       }
     } catch (const std::exception& e) {

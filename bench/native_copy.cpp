@@ -16,6 +16,15 @@ namespace {
 
 }  // namespace
 
+void execNative(sqlite3* db, const std::string& statements) {
+  char* err = nullptr;
+  if (sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+    std::string m = err ? err : "?";
+    sqlite3_free(err);
+    throw std::runtime_error(m);
+  }
+}
+
 std::string nativeCopy(const std::string& jetFile) {
   fs::path target = fs::path(jetFile).replace_extension(".sqlite");
   if (fs::exists(target)) return target.string();
@@ -28,14 +37,7 @@ std::string nativeCopy(const std::string& jetFile) {
   sql::SqlConnection bridge(jetFile);
   sqlite3* out = nullptr;
   if (sqlite3_open(partial.c_str(), &out) != SQLITE_OK) throw std::runtime_error("cannot create " + partial.string());
-  auto run = [&](const std::string& statement) {
-    char* err = nullptr;
-    if (sqlite3_exec(out, statement.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-      std::string m = err ? err : "?";
-      sqlite3_free(err);
-      throw std::runtime_error(m);
-    }
-  };
+  auto run = [&](const std::string& statements) { execNative(out, statements); };
   run("PRAGMA journal_mode=OFF; BEGIN");
   const jet::Database& db = bridge.database();
   for (const std::string& name : db.userTableNames()) {

@@ -3,6 +3,8 @@
 // inflated bench archive. Benchmarks run the same statements on both.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <string>
 
 namespace bench {
@@ -11,5 +13,7 @@ namespace bench {
 std::string nativeCopy(const std::string& jetFile);
 // The copy of the large bench archive.
 const std::string& nativeLargeArchive();
+// Runs one or more statements on a native SQLite database; raises its message.
+void execNative(sqlite3* db, const std::string& statements);
 
 }  // namespace bench

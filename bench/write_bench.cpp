@@ -18,6 +18,8 @@
 
 namespace {
 
+using bench::execNative;
+
 namespace fs = std::filesystem;
 
 const std::string& jetFile() { return bench::largeArchive(); }
@@ -40,15 +42,6 @@ jet::TableSpec replySpec(const std::string& name) {
                          {"R_DATE", {{"R_DATE", true}}}}};
 }
 
-void exec(sqlite3* db, const std::string& sql) {
-  char* err = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-    std::string m = err ? err : "?";
-    sqlite3_free(err);
-    throw std::runtime_error(m);
-  }
-}
-
 // A Jet file and a SQLite file, each with table K(REPLY_ID) of every 7th reply.
 std::pair<std::string, std::string> keyFiles() {
   fs::path jetKeys = work() / "keys.mdb", nativeKeys = work() / "keys.sqlite";
@@ -63,7 +56,7 @@ std::pair<std::string, std::string> keyFiles() {
   if (!fs::exists(nativeKeys)) {
     sqlite3* db = nullptr;
     sqlite3_open(nativeKeys.c_str(), &db);
-    exec(db, "CREATE TABLE K(REPLY_ID INTEGER); BEGIN; WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 7 FROM n "
+    execNative(db, "CREATE TABLE K(REPLY_ID INTEGER); BEGIN; WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 7 FROM n "
              "WHERE i + 7 <= 700000) INSERT INTO K SELECT i FROM n; COMMIT");
     sqlite3_close(db);
   }
@@ -100,12 +93,12 @@ void BM_InsertReplies_Native(benchmark::State& state) {
     fs::remove(target);
     sqlite3* db = nullptr;
     sqlite3_open(target.c_str(), &db);
-    exec(db, "CREATE TABLE R(CAT_ID INTEGER, FORUM_ID INTEGER, TOPIC_ID INTEGER, REPLY_ID INTEGER, R_AUTHOR INTEGER, "
+    execNative(db, "CREATE TABLE R(CAT_ID INTEGER, FORUM_ID INTEGER, TOPIC_ID INTEGER, REPLY_ID INTEGER, R_AUTHOR INTEGER, "
              "R_MESSAGE TEXT, R_DATE TEXT, R_IP TEXT); CREATE UNIQUE INDEX R_pk ON R(REPLY_ID); "
              "CREATE INDEX R_t ON R(TOPIC_ID); CREATE INDEX R_a ON R(R_AUTHOR); CREATE INDEX R_d ON R(R_DATE)");
-    exec(db, "ATTACH " + sql::quoteLiteral(nativeFile()) + " AS src");
+    execNative(db, "ATTACH " + sql::quoteLiteral(nativeFile()) + " AS src");
     state.ResumeTiming();
-    exec(db, "BEGIN; INSERT INTO R SELECT * FROM src.FORUM_REPLY; COMMIT");
+    execNative(db, "BEGIN; INSERT INTO R SELECT * FROM src.FORUM_REPLY; COMMIT");
     state.counters["rows_per_s"] = benchmark::Counter(700000, benchmark::Counter::kIsRate);
     sqlite3_close(db);
   }
@@ -142,9 +135,9 @@ void BM_DeleteReplies_Native(benchmark::State& state) {
     fs::copy_file(nativeFile(), copy, fs::copy_options::overwrite_existing);
     sqlite3* db = nullptr;
     sqlite3_open(copy.c_str(), &db);
-    exec(db, "ATTACH " + sql::quoteLiteral(keys.second) + " AS k");
+    execNative(db, "ATTACH " + sql::quoteLiteral(keys.second) + " AS k");
     state.ResumeTiming();
-    exec(db, "BEGIN; DELETE FROM FORUM_REPLY WHERE REPLY_ID IN (SELECT REPLY_ID FROM k.K); COMMIT");
+    execNative(db, "BEGIN; DELETE FROM FORUM_REPLY WHERE REPLY_ID IN (SELECT REPLY_ID FROM k.K); COMMIT");
     state.counters["rows"] = static_cast<double>(sqlite3_changes(db));
     sqlite3_close(db);
   }
