@@ -17,6 +17,15 @@ constexpr size_t kEntrySpace = kPageSize - kIndexEntriesStart;  // 3616
 // Bytes an entry takes on its page, before prefix compression.
 size_t entrySize(const IndexNode::Entry& e, bool leaf) { return e.key.size() + (leaf ? 4 : 8); }
 
+// The entries' bytes before prefix compression: kept on the node while it
+// is known, else counted.
+size_t rawBytesOf(const IndexNode& node) {
+  if (node.rawBytes != IndexNode::kUnknown) return node.rawBytes;
+  size_t raw = 0;
+  for (const auto& e : node.entries) raw += entrySize(e, node.leaf);
+  return raw;
+}
+
 // The shared prefix: common to the first and the last entry's key (and so
 // to all of a sorted page), no longer than the shortest key, so it never
 // reaches into a row pointer.
@@ -194,7 +203,7 @@ IndexWriter::Node& IndexWriter::load(uint32_t page) const {
 IndexWriter::Layout IndexWriter::layout(const Node& node) const {
   Layout l;
   l.prefix = prefixOf(node);
-  for (const Entry& e : node.entries) l.bytes += entrySize(e, node.leaf);
+  l.bytes = rawBytesOf(node);
   if (!node.entries.empty()) l.bytes -= l.prefix * (node.entries.size() - 1);
   return l;
 }
@@ -332,8 +341,7 @@ void IndexWriter::split(std::vector<uint32_t>& path, size_t level, Node& node) {
   // Pieces of the node's first entries move to new pages linked before it:
   // one half when the node holds up to two pages' worth, else full pages
   // until the rest fits (a sorted run merged into one leaf).
-  size_t raw = 0;
-  for (const Entry& e : node.entries) raw += entrySize(e, node.leaf);
+  const size_t raw = rawBytesOf(node);
   std::vector<size_t> cuts;  // end of each piece
   if (raw <= 2 * kEntrySpace) {
     cuts.push_back((node.entries.size() + 1) / 2);
