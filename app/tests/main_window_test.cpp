@@ -25,6 +25,7 @@
 #include "page/page_display.h"
 #include "page/topic_page.h"
 #include "archive/archive_location.h"
+#include "jet/tests/test_support.h"
 #include "ui/splash_about.h"
 #include "ui/timestamp_mask.h"
 
@@ -452,6 +453,7 @@ TEST(Import, TheBarMovesThroughItsValuesAndTheArchiveTakesThePackage) {
   EXPECT_EQ(form.DataSource3->rowCount(), topicsBefore);  // the lists keep their rows until asked again
   form.btnRefresh->trigger();
   EXPECT_EQ(form.DataSource3->rowCount(), topicsBefore + 2);  // 1041 and 1042 joined forum 914
+  jet::test::expectSound(archive::archivePath());
 }
 
 TEST(Import, AFailingTableShowsThePlainBoxWithTheBarWhereItStopped) {
@@ -469,6 +471,7 @@ TEST(Import, AFailingTableShowsThePlainBoxWithTheBarWhereItStopped) {
   EXPECT_NE(boxes.texts[0].find("FORUM_FORUM"), std::string::npos) << boxes.texts[0];
   EXPECT_EQ(barWhenBoxShows, 40);
   EXPECT_EQ(form.ProgressBar1->value(), 0);
+  jet::test::expectSound(archive::archivePath());
 }
 
 TEST(ExceptionBox, AddsAFullStopOnlyAfterACharacterAboveIt) {

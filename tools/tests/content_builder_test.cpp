@@ -36,5 +36,13 @@ TEST(ContentBuilder, EveryPackageContentBuildsASoundDatabase) {
   }
 }
 
+TEST(ContentBuilder, TheDemoArchiveIsSound) {
+  jet::test::ScratchDir dir;
+  std::vector<uint8_t> content = jet::test::readFile(fs::path(OSTREL_SOURCE_DIR) / "demo/content.json");
+  fs::path out = dir.path() / "demo.mdb";
+  buildDatabase(std::string(content.begin(), content.end()), out.string());
+  jet::test::expectSound(out);
+}
+
 }  // namespace
 }  // namespace builder
