@@ -80,11 +80,15 @@ RowPointer Database::insertRow(const Table& table, RowValues values) {
     insertHints_.clear();
     hintsEpoch_ = pager_.epoch();
   }
-  return runChange([&] { return TableWriter(pager_, table, header_.sortOrder, indexCache_, insertHints_).insert(std::move(values)); });
+  return runChange([&] {
+    indexCache_.trim(pager_);
+    return TableWriter(pager_, table, header_.sortOrder, indexCache_, insertHints_).insert(std::move(values));
+  });
 }
 
 void Database::deleteRow(const Table& table, RowPointer row) {
   runChange([&] {
+    indexCache_.trim(pager_);
     TableWriter(pager_, table, header_.sortOrder, indexCache_, insertHints_).remove(row);
     return 0;
   });

@@ -90,6 +90,7 @@ void IndexNodeCache::sync(const Pager& pager) {
 
 void IndexNodeCache::clear() {
   byPage_.clear();
+  nodes_ = 0;
   dirty_.clear();
   held_.clear();
   heldCount_ = 0;
@@ -105,6 +106,7 @@ IndexNode& IndexNodeCache::put(IndexNode node) {
   } else {
     node.dirty = false;
     byPage_[page] = std::make_unique<IndexNode>(std::move(node));
+    ++nodes_;
   }
   return *byPage_[page];
 }
@@ -116,7 +118,19 @@ void IndexNodeCache::markDirty(IndexNode& node) {
 }
 
 void IndexNodeCache::forget(uint32_t page) {
-  if (page < byPage_.size()) byPage_[page].reset();
+  if (page < byPage_.size() && byPage_[page]) {
+    byPage_[page].reset();
+    --nodes_;
+  }
+}
+
+void IndexNodeCache::trim(Pager& pager) {
+  // A parsed leaf takes 5 to 10 times its page: as much memory as the
+  // pager may keep changed pages in.
+  if (nodes_ <= std::max<size_t>(PagerMemory::heapPages() / 8, 1)) return;
+  flush(pager);
+  byPage_.clear();
+  nodes_ = 0;
 }
 
 void IndexNodeCache::flush(Pager& pager) {
@@ -423,6 +437,7 @@ uint32_t IndexWriter::insertSorted(const std::vector<std::pair<std::string_view,
   uint32_t distinct = 0;
   size_t i = 0;
   while (i < entries.size()) {
+    cache_.trim(pager_);  // a merge may reach every leaf of the index
     // The run of entries that belong to the same leaf.
     std::optional<Last> bound;
     std::vector<uint32_t> path = pathTo(entries[i].first, entries[i].second, &bound);

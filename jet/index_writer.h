@@ -84,6 +84,10 @@ class IndexNodeCache {
 
   void flush(Pager& pager);
   void clear();
+  // Between row changes and leaves of a merge: when many nodes are parsed, writes the changed
+  // ones to their pages and lets all go, so that a transaction touching a
+  // whole index holds a bounded part of it.
+  void trim(Pager& pager);
 
  private:
   struct Held {
@@ -102,6 +106,7 @@ class IndexNodeCache {
   size_t heldCount_ = 0;
   bool merging_ = false;
   std::vector<std::unique_ptr<IndexNode>> byPage_;
+  size_t nodes_ = 0;
   std::vector<uint32_t> dirty_;  // may repeat a page; a node's flag decides
   uint64_t epoch_ = ~uint64_t{0};
 };

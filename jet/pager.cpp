@@ -25,12 +25,18 @@ constexpr char kJournalMagic[8] = {'J', 'E', 'T', 'J', 'R', 'N', 'L', '1'};
 constexpr size_t kJournalHeader = 20;
 constexpr size_t kJournalRecord = 4 + kPageSize;
 constexpr size_t kJournalTrailer = 12;
+constexpr size_t kReleaseEvery = 4096;  // pages, see touchPage()
 
 struct FaultState {
   uint64_t failAt = 0;  // 0: off
   PagerFault::Action action = PagerFault::Action::Throw;
   uint64_t writes = 0;
 };
+size_t& heapPagesSetting() {
+  static size_t pages = PagerMemory::kDefaultHeapPages;
+  return pages;
+}
+
 FaultState& fault() {
   static FaultState f;
   return f;
@@ -86,7 +92,21 @@ void PagerFault::arm(uint64_t failAtWrite, Action action) {
 }
 void PagerFault::disarm() { fault() = FaultState{}; }
 
-void Pager::countWrite() {
+void PagerMemory::setHeapPages(size_t pages) { heapPagesSetting() = pages; }
+size_t PagerMemory::heapPages() { return heapPagesSetting(); }
+
+// Every so many pages read, copied or written in a transaction, lets go of
+// the resident pages of the mappings, so that a change as large as the file
+// holds little of it.
+void Pager::touchPage() const {
+  if (++pagesTouched_ % kReleaseEvery == 0) {
+    releaseResident();
+    buffers_.releaseResident();
+  }
+}
+
+void Pager::beforePageWrite() {
+  touchPage();
   FaultState& f = fault();
   if (f.failAt == 0) return;
   if (++f.writes == f.failAt) {
@@ -95,7 +115,8 @@ void Pager::countWrite() {
   }
 }
 
-Pager::Pager(const std::string& path, bool readOnly) : path_(path) {
+Pager::Pager(const std::string& path, bool readOnly)
+    : path_(path), buffers_(std::filesystem::path(path).parent_path().string(), PagerMemory::heapPages()) {
   fd_ = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   writable_ = fd_ >= 0;
   if (fd_ < 0 && (readOnly || errno == EACCES || errno == EROFS || errno == EPERM))
@@ -138,20 +159,20 @@ Pager::~Pager() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-uint8_t* ChangedPages::add(uint32_t n, std::unique_ptr<uint8_t[]> buffer) {
+uint8_t* ChangedPages::add(uint32_t n, uint8_t* buffer) {
   if (n >= byPage_.size()) byPage_.resize(std::max<size_t>(n + 1, byPage_.size() * 2));
   if (!byPage_[n]) {
     ++count_;
     listed_.push_back(n);
   }
-  byPage_[n] = std::move(buffer);
-  return byPage_[n].get();
+  byPage_[n] = buffer;
+  return buffer;
 }
 
-std::unique_ptr<uint8_t[]> ChangedPages::take(uint32_t n) {
-  if (n >= byPage_.size() || !byPage_[n]) return nullptr;
+void ChangedPages::remove(uint32_t n) {
+  if (n >= byPage_.size() || !byPage_[n]) return;
   --count_;
-  return std::move(byPage_[n]);
+  byPage_[n] = nullptr;
 }
 
 std::vector<uint32_t> ChangedPages::pages() const {
@@ -164,9 +185,8 @@ std::vector<uint32_t> ChangedPages::pages() const {
   return out;
 }
 
-void ChangedPages::drainTo(std::vector<std::unique_ptr<uint8_t[]>>& out) {
-  for (uint32_t n : listed_)
-    if (byPage_[n]) out.push_back(std::move(byPage_[n]));
+void ChangedPages::clear() {
+  for (uint32_t n : listed_) byPage_[n] = nullptr;
   listed_.clear();
   count_ = 0;
 }
@@ -178,6 +198,7 @@ void Pager::releaseResident() const {
 const uint8_t* Pager::page(uint32_t n) const {
   if (n >= pageCount_)
     failPage(path_, n, "lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
+  if (inTransaction_) touchPage();
   if (!changed_.empty())
     if (const uint8_t* p = changed_.find(n)) return p;
   return data_ + static_cast<size_t>(n) * kPageSize;
@@ -186,7 +207,8 @@ const uint8_t* Pager::page(uint32_t n) const {
 void Pager::begin() {
   if (!writable_) failFile(path_, "cannot be changed: it is open read-only");
   if (inTransaction_) return;
-  retired_.clear();
+  buffers_.reset();
+  pagesTouched_ = 0;
   inTransaction_ = true;
 }
 
@@ -197,19 +219,24 @@ uint8_t* Pager::change(uint32_t n) {
   if (!savepoints_.empty()) {
     Undo& top = savepoints_.back();
     if (n < top.pageCount && !top.before.count(n)) {
-      std::unique_ptr<uint8_t[]> copy;
+      uint8_t* copy = nullptr;
       if (existing) {
-        copy.reset(new uint8_t[kPageSize]);
-        std::memcpy(copy.get(), existing, kPageSize);
+        copy = newBuffer();
+        std::memcpy(copy, existing, kPageSize);
       }
-      top.before.emplace(n, std::move(copy));
+      top.before.emplace(n, copy);
     }
   }
   if (existing) return existing;
-  std::unique_ptr<uint8_t[]> buf(new uint8_t[kPageSize]);
-  std::memcpy(buf.get(), data_ + static_cast<size_t>(n) * kPageSize, kPageSize);
+  uint8_t* buf = newBuffer();
+  std::memcpy(buf, data_ + static_cast<size_t>(n) * kPageSize, kPageSize);
   ++generation_;
-  return changed_.add(n, std::move(buf));
+  return changed_.add(n, buf);
+}
+
+uint8_t* Pager::newBuffer() {
+  touchPage();
+  return buffers_.get();
 }
 
 uint32_t Pager::append() {
@@ -217,9 +244,9 @@ uint32_t Pager::append() {
   if (static_cast<size_t>(pageCount_ + 1) * kPageSize > kReserve - (size_t{1} << 24))
     failFile(path_, "would grow beyond 2 GB, the largest a Jet 4 database can be");
   uint32_t n = pageCount_++;
-  std::unique_ptr<uint8_t[]> buf(new uint8_t[kPageSize]);
-  std::memset(buf.get(), 0, kPageSize);
-  changed_.add(n, std::move(buf));
+  uint8_t* buf = newBuffer();
+  std::memset(buf, 0, kPageSize);
+  changed_.add(n, buf);
   ++generation_;
   return n;
 }
@@ -243,7 +270,7 @@ void Pager::writeJournal(uint32_t committedPages) {
     for (uint32_t n : pages) {
       for (int i = 0; i < 4; ++i) record[static_cast<size_t>(i)] = static_cast<uint8_t>(n >> (8 * i));
       std::memcpy(record.data() + 4, data_ + static_cast<size_t>(n) * kPageSize, kPageSize);
-      countWrite();
+      beforePageWrite();
       writeAll(j, record.data(), record.size(), offset, journalPath());
       sum = fnv1a(record.data(), record.size(), sum);
       offset += kJournalRecord;
@@ -266,7 +293,7 @@ void Pager::writeJournal(uint32_t committedPages) {
 void Pager::writePages() {
   std::vector<uint32_t> pages = changed_.pages();
   for (uint32_t n : pages) {
-    countWrite();
+    beforePageWrite();
     writeAll(fd_, changed_.find(n), kPageSize, static_cast<uint64_t>(n) * kPageSize, path_);
   }
   if (::fsync(fd_) != 0) throw Error(path_ + ": cannot sync: " + errnoText());
@@ -352,7 +379,7 @@ void Pager::commit() {
   }
   filePages_ = pageCount_;
   fileSize_ = static_cast<uint64_t>(filePages_) * kPageSize;
-  changed_.drainTo(retired_);
+  changed_.clear();
   savepoints_.clear();
   inTransaction_ = false;
   ++generation_;
@@ -360,7 +387,7 @@ void Pager::commit() {
 }
 
 void Pager::rollback() {
-  changed_.drainTo(retired_);
+  changed_.clear();
   savepoints_.clear();
   pageCount_ = filePages_;
   inTransaction_ = false;
@@ -381,16 +408,16 @@ void Pager::rollbackTo(size_t level) {
       uint8_t* current = changed_.find(n);
       if (!current) continue;
       if (before)
-        std::memcpy(current, before.get(), kPageSize);
+        std::memcpy(current, before, kPageSize);
       else
-        retired_.push_back(changed_.take(n));
+        changed_.remove(n);
     }
   }
   pageCount_ = savepoints_[level].pageCount;
   for (uint32_t n : changed_.pages())
-    if (n >= pageCount_) retired_.push_back(changed_.take(n));
+    if (n >= pageCount_) changed_.remove(n);
+  for (size_t i = level; i < savepoints_.size(); ++i) recycleCopies(savepoints_[i]);
   savepoints_.resize(level + 1);
-  savepoints_[level].before.clear();
   ++generation_;
   ++epoch_;
 }
@@ -401,9 +428,22 @@ void Pager::release(size_t level) {
     Undo& below = savepoints_[level - 1];
     for (size_t i = level; i < savepoints_.size(); ++i)
       for (auto& [n, before] : savepoints_[i].before)
-        if (n < below.pageCount && !below.before.count(n)) below.before.emplace(n, std::move(before));
+        if (n < below.pageCount && !below.before.count(n)) {
+          below.before.emplace(n, before);
+          before = nullptr;
+        }
   }
+  for (size_t i = level; i < savepoints_.size(); ++i) recycleCopies(savepoints_[i]);
   savepoints_.resize(level);
+}
+
+// A savepoint's copies are the pager's own (no pointer to them was handed
+// out), so their buffers serve again at once: statements that each take a
+// savepoint would otherwise pile up copies until the transaction ends.
+void Pager::recycleCopies(Undo& undo) {
+  for (auto& [n, before] : undo.before)
+    if (before) buffers_.recycle(before);
+  undo.before.clear();
 }
 
 }  // namespace jet

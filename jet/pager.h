@@ -5,8 +5,8 @@
 // moves and a page pointer stays valid while the file grows). page(n)
 // refuses n >= pageCount(), so no caller reads outside the file.
 //
-// Writing: inside a transaction, changed pages live in memory (copy on
-// first write) and page(n) returns the changed copy. commit() takes an
+// Writing: inside a transaction, changed pages live in buffers of their own
+// (copy on first write; see PageBuffers) and page(n) returns the changed copy. commit() takes an
 // exclusive lock on the file, writes the original of every changed page
 // (and the original file length) to a rollback journal beside the file
 // ("<file>-journal"), syncs it, writes the new pages, syncs, and deletes
@@ -23,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "page_buffers.h"
+
 namespace jet {
 
 constexpr size_t kPageSize = 4096;
@@ -35,6 +37,14 @@ struct PagerFault {
   static void disarm();
 };
 
+// How many changed pages a transaction keeps in memory before the rest go
+// to a scratch file; applies to pagers opened afterwards. Tests lower it.
+struct PagerMemory {
+  static constexpr size_t kDefaultHeapPages = 8192;  // 32 MB
+  static void setHeapPages(size_t pages);
+  static size_t heapPages();
+};
+
 struct CommitStats {
   size_t pagesChanged = 0;   // pages written to the file
   size_t journalBytes = 0;   // bytes written to the journal
@@ -42,19 +52,20 @@ struct CommitStats {
 
 // The pages changed in a transaction, found by page number in a flat table
 // (a hash probe on every page read and change cost a bulk insert dearly).
+// The buffers belong to the pager's PageBuffers.
 class ChangedPages {
  public:
-  uint8_t* find(uint32_t n) const { return n < byPage_.size() ? byPage_[n].get() : nullptr; }
-  uint8_t* add(uint32_t n, std::unique_ptr<uint8_t[]> buffer);
-  std::unique_ptr<uint8_t[]> take(uint32_t n);
+  uint8_t* find(uint32_t n) const { return n < byPage_.size() ? byPage_[n] : nullptr; }
+  uint8_t* add(uint32_t n, uint8_t* buffer);
+  void remove(uint32_t n);
   bool empty() const { return count_ == 0; }
+  size_t size() const { return count_; }
   // The changed page numbers, ascending.
   std::vector<uint32_t> pages() const;
-  // Moves every buffer to `out`, leaving none.
-  void drainTo(std::vector<std::unique_ptr<uint8_t[]>>& out);
+  void clear();
 
  private:
-  std::vector<std::unique_ptr<uint8_t[]>> byPage_;
+  std::vector<uint8_t*> byPage_;
   std::vector<uint32_t> listed_;  // may name pages taken since
   size_t count_ = 0;
 };
@@ -119,13 +130,16 @@ class Pager {
  private:
   struct Undo {
     uint32_t pageCount;
-    std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> before;  // null: page was not changed before
+    std::unordered_map<uint32_t, uint8_t*> before;  // null: page was not changed before
   };
   void recoverJournal();
   void writeJournal(uint32_t committedPages);
   void writePages();
   void restoreFromJournal();
-  void countWrite();
+  void beforePageWrite();
+  uint8_t* newBuffer();
+  void touchPage() const;
+  void recycleCopies(Undo& undo);
   std::string journalPath() const { return path_ + "-journal"; }
 
   std::string path_;
@@ -140,9 +154,11 @@ class Pager {
   uint64_t generation_ = 0;
   uint64_t epoch_ = 0;
   ChangedPages changed_;
-  // Buffers of the last transaction, kept until the next one begins so that
-  // pointers handed out during it stay readable.
-  std::vector<std::unique_ptr<uint8_t[]>> retired_;
+  // Buffers of the changed pages and savepoints' copies. Those of the last
+  // transaction are kept until the next one begins, so that pointers handed
+  // out during it stay readable.
+  PageBuffers buffers_;
+  mutable size_t pagesTouched_ = 0;
   std::vector<Undo> savepoints_;
   CommitStats lastCommit_;
   std::function<void()> flushHook_;

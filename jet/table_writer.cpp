@@ -465,7 +465,7 @@ void TableWriter::remove(RowPointer at) {
       removeRow(pager_, target.page, target.row);
     }
     removeRow(pager_, at.page, at.row);
-    if (dataPage(pager_, at.page).freeSpace() >= kKeepInFreeMap && !readUsageMap(pager_, def_.freeMap).contains(at.page))
+    if (dataPage(pager_, at.page).freeSpace() >= kKeepInFreeMap && !usageMapHas(pager_, def_.freeMap, at.page))
       addToMap(pager_, def_.freeMap, at.page);
     uint8_t* tdef = pager_.change(def_.tdefPage);
     put32(tdef + 16, le32(tdef + 16) - 1);

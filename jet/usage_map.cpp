@@ -32,21 +32,55 @@ void collectBitsFromEnd(const uint8_t* bits, size_t bytes, uint32_t first, std::
   }
 }
 
+struct MapBytes {
+  const uint8_t* row;
+  size_t length;
+};
+
+MapBytes mapBytes(const Pager& pager, RowPointer where) {
+  const std::string& file = pager.path();
+  DataPageView page = dataPage(pager, where.page);
+  RowSlot slot = page.slot(where.row, file);
+  if (slot.deleted())
+    failPage(file, where.page, "usage map row " + std::to_string(where.row) + " is deleted");
+  if (slot.length() < 1) failPage(file, where.page, "usage map row " + std::to_string(where.row) + " is empty");
+  return {page.bytes + slot.start, slot.length()};
+}
+
+const uint8_t* bitmapPageOf(const Pager& pager, uint32_t bitmapPage, RowPointer where) {
+  const uint8_t* bp = pager.page(bitmapPage);
+  if (bp[0] != kPageUsageBitmap)
+    failPage(pager.path(), bitmapPage, "is named by the usage map at page " + std::to_string(where.page) + " row " +
+                                           std::to_string(where.row) + " but is not a usage bitmap page");
+  return bp;
+}
+
+bool bitSet(const uint8_t* bits, uint64_t k) { return (bits[k / 8] >> (k % 8)) & 1; }
+
 }  // namespace
 
 bool UsageMap::contains(uint32_t page) const {
   return std::binary_search(pages.begin(), pages.end(), page);
 }
 
+bool usageMapHas(const Pager& pager, RowPointer where, uint32_t page) {
+  auto [row, length] = mapBytes(pager, where);
+  if (row[0] == 0) {
+    if (length < 5) return false;
+    uint32_t start = le32(row + 1);
+    return page >= start && page - start < (length - 5) * 8 && bitSet(row + 5, page - start);
+  }
+  if (row[0] != 1) return false;
+  size_t slot = page / kPagesPerBitmapPage;
+  if (slot >= (length - 1) / 4) return false;
+  uint32_t bitmapPage = le32(row + 1 + 4 * slot);
+  if (bitmapPage == 0) return false;
+  return bitSet(bitmapPageOf(pager, bitmapPage, where) + 4, page % kPagesPerBitmapPage);
+}
+
 UsageMap readUsageMap(const Pager& pager, RowPointer where, size_t lastOnly) {
   const std::string& file = pager.path();
-  DataPageView page = dataPage(pager, where.page);
-  RowSlot slot = page.slot(where.row, file);
-  if (slot.deleted())
-    failPage(file, where.page, "usage map row " + std::to_string(where.row) + " is deleted");
-  const uint8_t* row = page.bytes + slot.start;
-  const size_t length = slot.length();
-  if (length < 1) failPage(file, where.page, "usage map row " + std::to_string(where.row) + " is empty");
+  auto [row, length] = mapBytes(pager, where);
 
   UsageMap map;
   map.where = where;
@@ -74,10 +108,7 @@ UsageMap readUsageMap(const Pager& pager, RowPointer where, size_t lastOnly) {
       if (lastOnly && map.pages.size() >= lastOnly) break;
       uint32_t bitmapPage = le32(row + 1 + 4 * i);
       if (bitmapPage == 0) continue;
-      const uint8_t* bp = pager.page(bitmapPage);
-      if (bp[0] != kPageUsageBitmap)
-        failPage(file, bitmapPage, "is named by the usage map at page " + std::to_string(where.page) +
-                                       " row " + std::to_string(where.row) + " but is not a usage bitmap page");
+      const uint8_t* bp = bitmapPageOf(pager, bitmapPage, where);
       map.bitmapPages.push_back(bitmapPage);
       if (lastOnly)
         collectBitsFromEnd(bp + 4, kPageSize - 4, static_cast<uint32_t>(i * kPagesPerBitmapPage), map.pages, lastOnly);

@@ -34,6 +34,9 @@ struct UsageMap {
 // With `lastOnly`, `pages` holds only that many of the highest pages.
 UsageMap readUsageMap(const Pager& pager, RowPointer where, size_t lastOnly = 0);
 
+// Whether the map at `where` has `page`, reading only its bit.
+bool usageMapHas(const Pager& pager, RowPointer where, uint32_t page);
+
 // The global map: page 1, row 0. Its set bits are the free pages.
 UsageMap readGlobalMap(const Pager& pager);
 

@@ -1,10 +1,14 @@
 // Crash safety: a transaction of a few hundred pages fails at its k-th page
 // write (an error, or the process ending on the spot), for every k. The
 // file then opens, passes the checker and holds exactly the content before
-// or exactly the content after the transaction.
+// or exactly the content after the transaction. Each runs twice: with the
+// changed pages in memory, and with all but a few in the scratch file.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "jet/checker.h"
 #include "jet/database.h"
@@ -61,7 +65,11 @@ Baseline baseline(const test::ScratchDir& dir) {
   return b;
 }
 
-TEST(CrashSafety, AFailedWriteRollsBackAtOnce) {
+class CrashSafety : public testing::TestWithParam<size_t> {
+  test::SmallPageMemory memory_{GetParam()};
+};
+
+TEST_P(CrashSafety, AFailedWriteRollsBackAtOnce) {
   test::ScratchDir dir;
   Baseline b = baseline(dir);
   ASSERT_GT(b.writes, 200u);
@@ -79,7 +87,7 @@ TEST(CrashSafety, AFailedWriteRollsBackAtOnce) {
   }
 }
 
-TEST(CrashSafety, AProcessEndedMidCommitLeavesBeforeOrAfter) {
+TEST_P(CrashSafety, AProcessEndedMidCommitLeavesBeforeOrAfter) {
   test::ScratchDir dir;
   Baseline b = baseline(dir);
   size_t before = 0, after = 0;
@@ -109,6 +117,35 @@ TEST(CrashSafety, AProcessEndedMidCommitLeavesBeforeOrAfter) {
   }
   EXPECT_EQ(before, b.writes);
   EXPECT_EQ(after, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(HeapPages, CrashSafety, testing::Values(PagerMemory::kDefaultHeapPages, size_t{8}));
+
+// Room for the scratch file runs out (a file size limit stands in for a
+// full disk): the change fails with a clear error, the file is as before.
+TEST(ScratchSpace, AFullDiskFailsTheChangeAndKeepsTheFile) {
+  test::ScratchDir dir;
+  fs::path file = dir.copy(test::smallArchive(), "full.mdb");
+  const std::string before = dumpOf(file);
+  pid_t pid = fork();
+  if (pid == 0) {
+    test::SmallPageMemory memory;
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{8 << 20, 8 << 20};  // under the scratch file's first 16 MB
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      Database db(file.string());
+      bigChange(db);
+    } catch (const Error& e) {
+      _exit(std::string(e.what()).find("no room for the change") != std::string::npos ? 3 : 2);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  EXPECT_EQ(dumpOf(file), before);
 }
 
 }  // namespace

@@ -47,6 +47,9 @@ fs::path ScratchDir::copy(const fs::path& source, const std::string& name) const
   return target;
 }
 
+SmallPageMemory::SmallPageMemory(size_t pages) { PagerMemory::setHeapPages(pages); }
+SmallPageMemory::~SmallPageMemory() { PagerMemory::setHeapPages(PagerMemory::kDefaultHeapPages); }
+
 std::vector<uint8_t> readFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -27,6 +27,14 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
+// Pagers opened while it lives keep only `pages` changed pages in memory
+// and put the rest in their scratch file.
+class SmallPageMemory {
+ public:
+  explicit SmallPageMemory(size_t pages = 8);
+  ~SmallPageMemory();
+};
+
 std::vector<uint8_t> readFile(const std::filesystem::path& p);
 void writeFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes);
 

@@ -178,6 +178,7 @@ struct Scratch {
 };
 
 TEST(SqlWrites, InsertSelectAndDeleteThroughALinkLikeAMerge) {
+  jet::test::SmallPageMemory memory;  // statements' savepoints copy pages into the scratch file
   Scratch s;
   {
     SqlConnection c(s.archive.string());
@@ -198,6 +199,7 @@ TEST(SqlWrites, InsertSelectAndDeleteThroughALinkLikeAMerge) {
 }
 
 TEST(SqlWrites, RollbackAndAFailedStatementLeaveNoTrace) {
+  jet::test::SmallPageMemory memory;
   Scratch s;
   std::vector<uint8_t> before = jet::test::readFile(s.archive);
   SqlConnection c(s.archive.string());
