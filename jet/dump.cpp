@@ -203,6 +203,7 @@ std::string dumpValue(const Column& c, const Value& v) {
         else if constexpr (std::is_same_v<T, double>) appendShortest(out, x);
         else if constexpr (std::is_same_v<T, DateTime>) appendDate(out, x.days);
         else if constexpr (std::is_same_v<T, std::string>) escapeText(out, x);
+        else if constexpr (std::is_same_v<T, std::u16string>) escapeText(out, utf16ToUtf8(x));
         else if constexpr (std::is_same_v<T, Bytes>) appendHex(out, x);
         else if constexpr (std::is_same_v<T, Guid>) out = guidText(x.bytes.data());
         else if constexpr (std::is_same_v<T, Decimal>) out = decimalText(x.negative, x.magnitude, c.scale);

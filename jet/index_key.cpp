@@ -198,7 +198,7 @@ void appendKeyPart(std::string& out, const Column& c, bool asc, const Value& v) 
     }
     case ColumnType::Text:
     case ColumnType::Memo:
-      out += encodeTextKey(utf8ToUtf16(std::get<std::string>(v)), asc);
+      out += encodeTextKey(textUnits(v), asc);
       invertForDescending = false;  // the text encoder inverts itself
       break;
     case ColumnType::Guid: {

@@ -55,9 +55,25 @@ const T& need(const TableDef& def, const Column& c, const Value& v) {
   return *p;
 }
 
-std::vector<uint8_t> textBytes(const Column& c, const std::string& utf8) {
-  bool latin1 = false;
-  std::vector<uint8_t> out = utf8ToUtf16le(utf8, latin1);
+const Value& needText(const TableDef& def, const Column& c, const Value& v) {
+  if (!isText(v)) badValue(def, c, std::string("takes ") + typeWord(c.type) + " values");
+  return v;
+}
+
+std::vector<uint8_t> textBytes(const Column& c, const Value& text) {
+  bool latin1 = true;
+  std::vector<uint8_t> out;
+  if (auto u = std::get_if<std::u16string>(&text)) {
+    out.resize(u->size() * 2);
+    for (size_t i = 0; i < u->size(); ++i) {
+      char16_t unit = (*u)[i];
+      out[2 * i] = static_cast<uint8_t>(unit);
+      out[2 * i + 1] = static_cast<uint8_t>(unit >> 8);
+      latin1 = latin1 && unit >= 1 && unit <= 0xFF;
+    }
+  } else {
+    out = utf8ToUtf16le(std::get<std::string>(text), latin1);
+  }
   size_t units = out.size() / 2;
   bool compress = c.isCompressible() && units >= 3 && (c.type != ColumnType::Memo || units <= 1024) && latin1;
   if (compress) {
@@ -101,7 +117,7 @@ void putFixed(const Column& c, const Value& v, uint8_t* p) {
       break;
     }
     case ColumnType::Text: {
-      std::u16string units = utf8ToUtf16(std::get<std::string>(v));
+      std::u16string units = textUnits(v);
       for (size_t i = 0; i < units.size() && 2 * i + 1 < c.length; ++i) put16(p + 2 * i, static_cast<uint16_t>(units[i]));
       break;
     }
@@ -154,13 +170,13 @@ void checkValue(const TableDef& def, const Column& c, const Value& v) {
     case ColumnType::Guid: need<Guid>(def, c, v); return;
     case ColumnType::Decimal: need<Decimal>(def, c, v); return;
     case ColumnType::Text: {
-      size_t units = utf16Length(need<std::string>(def, c, v));
+      size_t units = textLength(needText(def, c, v));
       if (units * 2 > c.length)
         badValue(def, c, "text of " + std::to_string(units) + " characters is longer than the column's " +
                              std::to_string(c.length / 2));
       return;
     }
-    case ColumnType::Memo: need<std::string>(def, c, v); return;
+    case ColumnType::Memo: needText(def, c, v); return;
     case ColumnType::Binary:
       if (need<Bytes>(def, c, v).size() > c.length)
         badValue(def, c, "value of " + std::to_string(std::get<Bytes>(v).size()) + " bytes is longer than the column's " +
@@ -265,7 +281,7 @@ RowPointer TableWriter::storeLongValue(const Column& c, const uint8_t* bytes, si
 std::vector<uint8_t> TableWriter::storeValue(const Column& c, const Value& v, size_t& rowBudget) {
   std::vector<uint8_t> data;
   if (c.type == ColumnType::Memo)
-    data = textBytes(c, std::get<std::string>(v));
+    data = textBytes(c, v);
   else
     data = std::get<Bytes>(v);
   std::vector<uint8_t> header(12, 0);
@@ -337,7 +353,7 @@ RowPointer TableWriter::insert(RowValues values) {
       present[i] = true;
       if (isLongValue(c.type)) continue;
       if (c.isFixed()) continue;  // written straight into the row below
-      stored[i] = c.type == ColumnType::Text ? textBytes(c, std::get<std::string>(values[i])) : std::get<Bytes>(values[i]);
+      stored[i] = c.type == ColumnType::Text ? textBytes(c, values[i]) : std::get<Bytes>(values[i]);
       base += stored[i].size();
     }
     size_t fixedSize = 0;

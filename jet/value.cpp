@@ -4,8 +4,19 @@
 #include <cstdio>
 
 #include "bytes.h"
+#include "text_codec.h"
 
 namespace jet {
+
+std::u16string textUnits(const Value& v) {
+  if (auto u = std::get_if<std::u16string>(&v)) return *u;
+  return utf8ToUtf16(std::get<std::string>(v));
+}
+
+size_t textLength(const Value& v) {
+  if (auto u = std::get_if<std::u16string>(&v)) return u->size();
+  return utf16Length(std::get<std::string>(v));
+}
 
 Value decodeFixed(const Column& c, const uint8_t* p, size_t n) {
   switch (c.type) {

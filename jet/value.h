@@ -36,10 +36,20 @@ struct Decimal {
 };
 using Bytes = std::vector<uint8_t>;
 
+// Text is UTF-8 (std::string) as read; writers also take UTF-16 units
+// (std::u16string), the form the SQL bridge holds text in, so that it is
+// not converted there and back.
 using Value = std::variant<std::monostate, bool, int64_t, Currency, float, double, DateTime,
-                           std::string, Bytes, Guid, Decimal>;
+                           std::string, Bytes, Guid, Decimal, std::u16string>;
 
 inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool isText(const Value& v) {
+  return std::holds_alternative<std::string>(v) || std::holds_alternative<std::u16string>(v);
+}
+// The UTF-16 units of a text value (either form). REQUIRES: isText(v).
+std::u16string textUnits(const Value& v);
+// Characters (UTF-16 units) of a text value, without converting it.
+size_t textLength(const Value& v);
 
 // Decodes a fixed-length value of `column` from its stored bytes (exactly
 // the column's length, which the caller has checked).

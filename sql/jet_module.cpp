@@ -529,6 +529,8 @@ int column(sqlite3_vtab_cursor* p, sqlite3_context* ctx, int i) {
           else if constexpr (std::is_same_v<T, double>) sqlite3_result_double(ctx, x);
           else if constexpr (std::is_same_v<T, jet::DateTime>) resultDate(ctx, x.days);
           else if constexpr (std::is_same_v<T, std::string>) sqlite3_result_text(ctx, x.data(), static_cast<int>(x.size()), SQLITE_TRANSIENT);
+          else if constexpr (std::is_same_v<T, std::u16string>)
+            sqlite3_result_text16le(ctx, x.data(), static_cast<int>(x.size() * 2), SQLITE_TRANSIENT);
           else if constexpr (std::is_same_v<T, jet::Bytes>) sqlite3_result_blob(ctx, x.data(), static_cast<int>(x.size()), SQLITE_TRANSIENT);
           else if constexpr (std::is_same_v<T, jet::Guid>) {
             std::string g = jet::guidText(x.bytes.data());
@@ -602,14 +604,17 @@ bool parseDecimal(const std::string& s, unsigned scale, jet::Decimal& out) {
 // A SQLite value as the Jet value `c` stores; raises when it cannot be one.
 jet::Value toJet(const jet::Column& c, sqlite3_value* v) {
   if (sqlite3_value_type(v) == SQLITE_NULL) return std::monostate{};
-  int numeric = sqlite3_value_numeric_type(v);
+  // Asked only of number columns: it would try to read every text as a number.
+  auto numericType = [v] { return sqlite3_value_numeric_type(v); };
   switch (c.type) {
     case jet::ColumnType::Boolean:
-      if (numeric != SQLITE_INTEGER && numeric != SQLITE_FLOAT) badInput(c, "takes yes/no values (1 or 0)");
+      if (int numeric = numericType(); numeric != SQLITE_INTEGER && numeric != SQLITE_FLOAT)
+        badInput(c, "takes yes/no values (1 or 0)");
       return sqlite3_value_double(v) != 0;
     case jet::ColumnType::Byte:
     case jet::ColumnType::Integer:
     case jet::ColumnType::Long: {
+      int numeric = numericType();
       if (numeric == SQLITE_INTEGER) return static_cast<int64_t>(sqlite3_value_int64(v));
       double d = sqlite3_value_double(v);
       if (numeric == SQLITE_FLOAT && d == std::floor(d) && std::fabs(d) < 9e18) return static_cast<int64_t>(d);
@@ -618,7 +623,8 @@ jet::Value toJet(const jet::Column& c, sqlite3_value* v) {
     case jet::ColumnType::Currency:
     case jet::ColumnType::Single:
     case jet::ColumnType::Double: {
-      if (numeric != SQLITE_INTEGER && numeric != SQLITE_FLOAT) badInput(c, "takes numbers, not '" + valueText(v) + "'");
+      if (int numeric = numericType(); numeric != SQLITE_INTEGER && numeric != SQLITE_FLOAT)
+        badInput(c, "takes numbers, not '" + valueText(v) + "'");
       double d = sqlite3_value_double(v);
       if (c.type == jet::ColumnType::Single) return static_cast<float>(d);
       if (c.type == jet::ColumnType::Double) return d;
@@ -633,7 +639,11 @@ jet::Value toJet(const jet::Column& c, sqlite3_value* v) {
       badInput(c, "takes dates as 'YYYY-MM-DD HH:MM:SS', not '" + valueText(v) + "'");
     }
     case jet::ColumnType::Text:
-    case jet::ColumnType::Memo: return valueText(v);
+    case jet::ColumnType::Memo: {
+      // The connection holds text as UTF-16: taken as it is.
+      const auto* units = static_cast<const char16_t*>(sqlite3_value_text16le(v));
+      return std::u16string(units ? units : u"", static_cast<size_t>(sqlite3_value_bytes16(v)) / 2);
+    }
     case jet::ColumnType::Guid: {
       std::string s = valueText(v);
       unsigned b[16];
