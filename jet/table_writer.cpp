@@ -1,6 +1,7 @@
 #include "table_writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -64,13 +65,10 @@ std::vector<uint8_t> textBytes(const Column& c, const Value& text) {
   bool latin1 = true;
   std::vector<uint8_t> out;
   if (auto u = std::get_if<std::u16string>(&text)) {
+    static_assert(std::endian::native == std::endian::little, "units are copied as stored, little-endian");
     out.resize(u->size() * 2);
-    for (size_t i = 0; i < u->size(); ++i) {
-      char16_t unit = (*u)[i];
-      out[2 * i] = static_cast<uint8_t>(unit);
-      out[2 * i + 1] = static_cast<uint8_t>(unit >> 8);
-      latin1 = latin1 && unit >= 1 && unit <= 0xFF;
-    }
+    std::memcpy(out.data(), u->data(), out.size());
+    latin1 = std::all_of(u->begin(), u->end(), [](char16_t unit) { return unit >= 1 && unit <= 0xFF; });
   } else {
     out = utf8ToUtf16le(std::get<std::string>(text), latin1);
   }
