@@ -74,9 +74,9 @@ bool RowCursor::next() {
     }
     ++pageIndex_;
     slot_ = -1;
-    // Every 8,192 pages of rows (32 MB), let go of the pages read so far (the table's and
+    // Every 32,768 pages of rows (128 MB), let go of the pages read so far (the table's and
     // the long values'), so a full scan's memory does not grow with the table.
-    if (pageIndex_ % 8192 == 0) pager_.releaseResident();
+    if (pageIndex_ % 32768 == 0) pager_.releaseResident();
   }
   return false;
 }
