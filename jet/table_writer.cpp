@@ -201,13 +201,13 @@ void TableWriter::checkWritable() const {
 std::vector<std::string> TableWriter::keysOf(const RowValues& values) const {
   std::vector<std::string> keys;
   for (const RealIndex& ix : def_.realIndexes) {
-    std::vector<Value> parts;
+    std::string key;  // built from the values in place: copying them cost a heap block per text part
     bool allNull = true;
     for (const IndexColumn& ic : ix.columns) {
       size_t at = 0;
       while (def_.columns[at].number != ic.columnNumber) ++at;
-      parts.push_back(values[at]);
       const Column& c = def_.columns[at];
+      appendKeyPart(key, c, ic.ascending, values[at]);
       bool null = c.type != ColumnType::Boolean && isNull(values[at]);
       allNull = allNull && null;
       if (null && ix.required()) {
@@ -217,7 +217,7 @@ std::vector<std::string> TableWriter::keysOf(const RowValues& values) const {
         throw Error("column '" + c.name + "' of table '" + def_.name + "' cannot be null: it is part of index '" + name + "'");
       }
     }
-    keys.push_back(allNull && ix.ignoreNulls() ? std::string() : encodeKey(def_, ix, parts));
+    keys.push_back(allNull && ix.ignoreNulls() ? std::string() : std::move(key));
   }
   return keys;
 }
