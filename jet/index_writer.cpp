@@ -127,7 +127,7 @@ void IndexNodeCache::forget(uint32_t page) {
 void IndexNodeCache::trim(Pager& pager) {
   // A parsed leaf takes 5 to 10 times its page: as much memory as the
   // pager may keep changed pages in.
-  if (nodes_ <= std::max<size_t>(PagerMemory::heapPages() / 8, 1)) return;
+  if (nodes_ <= std::max<size_t>(pager.heapPages() / 8, 1)) return;
   flush(pager);
   byPage_.clear();
   nodes_ = 0;

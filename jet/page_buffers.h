@@ -35,7 +35,7 @@ class PageBuffers {
   // Forgets every buffer handed out; frees the heap ones, empties the scratch file.
   void reset();
 
-  size_t scratchPages() const { return scratchUsed_; }
+  size_t heapPages() const { return heapPages_; }
   // Lets the kernel drop the scratch mapping's resident pages (they stay
   // in its cache, pointers stay valid); bounds the process's memory.
   void releaseResident() const;

@@ -97,6 +97,9 @@ class Pager {
   // mapping remain valid; long scans call this to keep memory bounded.
   void releaseResident() const;
 
+  // Changed pages a transaction keeps in memory (PagerMemory when opened).
+  size_t heapPages() const { return buffers_.heapPages(); }
+
   bool writable() const { return writable_; }
   bool inTransaction() const { return inTransaction_; }
   void begin();
