@@ -29,6 +29,8 @@ namespace jet {
 
 constexpr size_t kPageSize = 4096;
 
+class GatheredWriter;
+
 // Test hook: makes the k-th page write of later commits (journal or file,
 // counted from 1) fail, by an error or by ending the process on the spot.
 struct PagerFault {
@@ -139,9 +141,10 @@ class Pager {
   void writeJournal(uint32_t committedPages);
   void writePages();
   void restoreFromJournal();
-  void beforePageWrite();
+  void beforePageWrite(GatheredWriter& pending);
   uint8_t* newBuffer();
   void touchPage() const;
+  void touchRead(uint32_t n) const;
   void recycleCopies(Undo& undo);
   std::string journalPath() const { return path_ + "-journal"; }
 
@@ -162,6 +165,8 @@ class Pager {
   // out during it stay readable.
   PageBuffers buffers_;
   mutable size_t pagesTouched_ = 0;
+  mutable uint32_t releases_ = 0;
+  mutable std::vector<uint32_t> readIn_;  // by page: the release period it was last read in
   std::vector<Undo> savepoints_;
   CommitStats lastCommit_;
   std::function<void()> flushHook_;
