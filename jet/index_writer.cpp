@@ -158,7 +158,9 @@ void IndexNodeCache::holdBack(Pager& pager, const IndexTarget& target, const std
   sync(pager);
   auto held = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.target.rootPage == target.rootPage; });
   if (held == held_.end()) held = held_.insert(held_.end(), Held{target, {}, {}});
-  held->items.push_back(Held::Item{static_cast<uint32_t>(held->keys.size()), static_cast<uint32_t>(key.size()), row});
+  uint64_t head = 0;
+  for (size_t i = 0; i < 8; ++i) head = (head << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0);
+  held->items.push_back(Held::Item{head, static_cast<uint32_t>(held->keys.size()), static_cast<uint32_t>(key.size()), row});
   held->keys += key;
   if (++heldCount_ >= kMaxHeld) mergeHeld(pager);
 }
@@ -176,11 +178,14 @@ void IndexNodeCache::mergeHeld(Pager& pager, uint32_t rootPage) {
       Held held = std::move(*it);
       it = held_.erase(it);
       heldCount_ -= held.items.size();
+      std::string_view keys(held.keys);
+      std::sort(held.items.begin(), held.items.end(), [&](const Held::Item& a, const Held::Item& b) {
+        if (a.head != b.head) return a.head < b.head;
+        return compareEntry(keys.substr(a.at, a.length), a.row, keys.substr(b.at, b.length), b.row) < 0;
+      });
       std::vector<std::pair<std::string_view, RowPointer>> entries;
       entries.reserve(held.items.size());
-      for (const Held::Item& i : held.items) entries.emplace_back(std::string_view(held.keys).substr(i.at, i.length), i.row);
-      std::sort(entries.begin(), entries.end(),
-                [](const auto& a, const auto& b) { return compareEntry(a.first, a.second, b.first, b.second) < 0; });
+      for (const Held::Item& i : held.items) entries.emplace_back(keys.substr(i.at, i.length), i.row);
       uint32_t distinct = IndexWriter(pager, held.target, *this).insertSorted(entries);
       if (distinct) {
         uint8_t* tdef = pager.change(held.target.tdefPage);

@@ -94,6 +94,7 @@ class IndexNodeCache {
     IndexTarget target;
     std::string keys;  // every held key, end to end
     struct Item {
+      uint64_t head;  // the key's first 8 bytes, big-endian, zero-padded: most comparisons end there
       uint32_t at;
       uint32_t length;
       RowPointer row;

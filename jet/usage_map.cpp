@@ -1,6 +1,7 @@
 #include "usage_map.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "data_page.h"
 #include "error.h"
@@ -23,6 +24,9 @@ void collectBits(const uint8_t* bits, size_t bytes, uint32_t first, std::vector<
 // Highest pages first, until `out` holds `limit` pages.
 void collectBitsFromEnd(const uint8_t* bits, size_t bytes, uint32_t first, std::vector<uint32_t>& out, size_t limit) {
   for (size_t j = bytes; j-- > 0 && out.size() < limit;) {
+    // Maps are mostly empty: skip zero bytes a word at a time.
+    uint64_t word;
+    while (j >= 8 && (std::memcpy(&word, bits + j - 7, 8), word == 0)) j -= 8;
     uint8_t b = bits[j];
     while (b && out.size() < limit) {
       int k = 31 - __builtin_clz(b);
