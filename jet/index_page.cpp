@@ -31,8 +31,60 @@ IndexPage readIndexPage(const Pager& pager, uint32_t n) {
 void badEntry(const Pager& pager, uint32_t page, const char* what) { failPage(pager.path(), page, what); }
 
 IndexPageView::IndexPageView(const Pager& pager, uint32_t page)
-    : pager_(pager), number_(page), bytes_(pager.page(page)) {
+    : pager_(pager), number_(page), bytes_(pager.page(page)), prefix_(le16(bytes_ + 24)) {
   if (bytes_[0] != kPageIndexNode && bytes_[0] != kPageIndexLeaf) failPage(pager.path(), page, "is not an index page");
+}
+
+void IndexPageView::locate() const {
+  if (count_ != kUnlocated) return;
+  size_t n = 0, start = kIndexEntriesStart;
+  for (size_t byte = 0; byte < kIndexEntriesStart - kIndexBitmapStart; ++byte) {
+    uint8_t bits = bytes_[kIndexBitmapStart + byte];
+    while (bits) {
+      int k = __builtin_ctz(bits);
+      bits = static_cast<uint8_t>(bits & (bits - 1));
+      size_t end = kIndexEntriesStart + byte * 8 + static_cast<size_t>(k);
+      if (end > kPageSize || end <= start) badEntry(pager_, number_, "index entry ends at impossible offset");
+      if (n == 0 && end - start < prefix_) badEntry(pager_, number_, "first index entry is shorter than the shared prefix");
+      ends_[n++] = static_cast<uint16_t>(end);
+      start = end;
+    }
+  }
+  count_ = n;
+}
+
+size_t IndexPageView::keyLength(size_t i) const {
+  size_t full = ends_[i] - startOf(i) + (i == 0 ? 0 : prefix_);
+  if (full < pointerBytes()) badEntry(pager_, number_, "index entry is shorter than its row pointer");
+  return full - pointerBytes();
+}
+
+size_t IndexPageView::lowerBound(std::string_view key) const {
+  locate();
+  const auto* k = reinterpret_cast<const uint8_t*>(key.data());
+  // An entry's key is (shared part, own part): compared with `key` in two steps.
+  auto less = [&](size_t i) {
+    size_t length = keyLength(i);
+    size_t shared = i == 0 ? length : std::min(prefix_, length);
+    const uint8_t* own = bytes_ + startOf(i);
+    const uint8_t* head = i == 0 ? own : bytes_ + kIndexEntriesStart;
+    size_t n = std::min(shared, key.size());
+    if (int c = std::memcmp(head, k, n)) return c < 0;
+    if (n < shared) return false;  // `key` ended inside the shared part: it is the shorter
+    size_t rest = length - shared;
+    size_t m = std::min(rest, key.size() - n);
+    if (int c = std::memcmp(own, k + n, m)) return c < 0;
+    return length < key.size();
+  };
+  size_t lo = 0, hi = count_;
+  while (lo < hi) {
+    size_t mid = lo + (hi - lo) / 2;
+    if (less(mid))
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
 }
 
 size_t IndexPageView::usedEnd() const {
@@ -72,16 +124,12 @@ uint32_t IndexReader::descend(const std::string& from) const {
     if (depth > 32) failPage(pager_.path(), n, "index of '" + def_.name + "' is deeper than 32 levels (a loop?)");
     IndexPageView p = page(n);
     if (p.isLeaf()) return n;
-    uint32_t child = 0, last = 0;
-    p.forEach([&](const IndexEntryRef& e) {
-      last = e.child;
-      if (compareEntry(e.key, e.row, from, RowPointer{}) >= 0) {
-        child = e.child;
-        return false;
-      }
-      return true;
-    });
-    if (child == 0) child = p.tail() ? p.tail() : last;
+    uint32_t child = 0;
+    size_t at = p.lowerBound(from);
+    if (at < p.entryCount()) p.forEachFrom(at, [&](const IndexEntryRef& e) { return (child = e.child, false); });
+    if (child == 0) child = p.tail();
+    if (child == 0 && p.entryCount() > 0)
+      p.forEachFrom(p.entryCount() - 1, [&](const IndexEntryRef& e) { return (child = e.child, false); });
     if (child == 0) failPage(pager_.path(), n, "index node page has no children");
     n = child;
   }
@@ -94,7 +142,7 @@ void IndexReader::scanFrom(const std::string& from, const std::function<bool(con
     if (hops > pager_.pageCount()) failPage(pager_.path(), n, "index leaf chain of '" + def_.name + "' loops");
     IndexPageView p = page(n);
     if (!p.isLeaf()) failPage(pager_.path(), n, "index leaf chain of '" + def_.name + "' reaches a node page");
-    p.forEach([&](const IndexEntryRef& e) {
+    p.forEachFrom(hops == 0 ? p.lowerBound(from) : 0, [&](const IndexEntryRef& e) {
       if (compareEntry(e.key, e.row, from, RowPointer{}) < 0) return true;
       more = visit(e);
       return more;

@@ -74,12 +74,36 @@ class IndexPageView {
   size_t usedEnd() const;
   // Calls `visit` on each entry in order until it returns false.
   template <typename Visit>
-  void forEach(Visit&& visit) const;
+  void forEach(Visit&& visit) const {
+    forEachFrom(0, visit);
+  }
+  // The same from the entry numbered `first` on.
+  template <typename Visit>
+  void forEachFrom(size_t first, Visit&& visit) const;
+  size_t entryCount() const {
+    locate();
+    return count_;
+  }
+  // The first entry whose key is not less than `key`, found by halving (the
+  // shared prefix lets any entry be compared without the ones before it).
+  size_t lowerBound(std::string_view key) const;
 
  private:
+  // Where each entry ends, from the bitmap; checked once per view.
+  void locate() const;
+  size_t startOf(size_t i) const { return i == 0 ? kIndexEntriesStart : ends_[i - 1]; }
+  size_t pointerBytes() const { return isLeaf() ? 4 : 8; }
+  // Entry i's key length; raises when the entry is shorter than its pointer.
+  size_t keyLength(size_t i) const;
+
+  static constexpr size_t kMaxEntries = kPageSize - kIndexEntriesStart;  // each takes a byte at least
+  static constexpr size_t kUnlocated = ~size_t{0};
   const Pager& pager_;
   uint32_t number_;
   const uint8_t* bytes_;
+  size_t prefix_;
+  mutable size_t count_ = kUnlocated;
+  mutable uint16_t ends_[kMaxEntries];
 };
 
 // Reads one real index through its B-tree.
@@ -115,40 +139,22 @@ class IndexReader {
 };
 
 template <typename Visit>
-void IndexPageView::forEach(Visit&& visit) const {
-  const size_t pointerBytes = isLeaf() ? 4 : 8;
-  const size_t prefixLength = le16(bytes_ + 24);
+void IndexPageView::forEachFrom(size_t first, Visit&& visit) const {
+  locate();
+  if (first >= count_) return;  // also: no first entry, so no prefix to trust
   uint8_t full[kPageSize * 2];
-  size_t start = kIndexEntriesStart;
-  bool first = true;
-  for (size_t byte = 0; byte < kIndexEntriesStart - kIndexBitmapStart; ++byte) {
-    uint8_t bits = bytes_[kIndexBitmapStart + byte];
-    while (bits) {
-      int k = __builtin_ctz(bits);
-      bits = static_cast<uint8_t>(bits & (bits - 1));
-      size_t end = kIndexEntriesStart + byte * 8 + static_cast<size_t>(k);
-      if (end > kPageSize || end <= start) badEntry(pager_, number_, "index entry ends at impossible offset");
-      size_t length = end - start;
-      size_t at = 0;
-      if (first) {
-        if (length < prefixLength) badEntry(pager_, number_, "first index entry is shorter than the shared prefix");
-        std::memcpy(full, bytes_ + start, length);
-        at = length;
-        first = false;
-      } else {
-        // The shared prefix is still at the front of `full` from the first entry.
-        std::memcpy(full + prefixLength, bytes_ + start, length);
-        at = prefixLength + length;
-      }
-      if (at < pointerBytes) badEntry(pager_, number_, "index entry is shorter than its row pointer");
-      size_t keyLength = at - pointerBytes;
-      IndexEntryRef e;
-      e.key = std::string_view(reinterpret_cast<const char*>(full), keyLength);
-      e.row = RowPointer{be24(full + keyLength), full[keyLength + 3]};
-      if (pointerBytes == 8) e.child = be32(full + keyLength + 4);
-      if (!visit(e)) return;
-      start = end;
-    }
+  // Entries after the first are the shared prefix (the first entry's
+  // leading bytes) followed by their own bytes.
+  std::memcpy(full, bytes_ + kIndexEntriesStart, prefix_);
+  for (size_t i = first; i < count_; ++i) {
+    size_t start = startOf(i), length = ends_[i] - start, at = i == 0 ? 0 : prefix_;
+    std::memcpy(full + at, bytes_ + start, length);
+    size_t keyLength = this->keyLength(i);
+    IndexEntryRef e;
+    e.key = std::string_view(reinterpret_cast<const char*>(full), keyLength);
+    e.row = RowPointer{be24(full + keyLength), full[keyLength + 3]};
+    if (!isLeaf()) e.child = be32(full + keyLength + 4);
+    if (!visit(e)) return;
   }
 }
 
