@@ -36,48 +36,55 @@ LvalRow lvalRow(const Pager& pager, RowPointer where) {
 
 }  // namespace
 
-void readLongValue(const Pager& pager, const uint8_t* slot, size_t n, uint32_t rowPage,
-                   std::vector<uint8_t>& out, LvalRowVisitor* visit) {
+std::optional<std::span<const uint8_t>> longValueInPlace(const Pager& pager, const uint8_t* slot, size_t n,
+                                                         uint32_t rowPage, LongValueHeader* header) {
   const std::string& file = pager.path();
   LongValueHeader h = parseLongValueHeader(slot, n, file, rowPage);
+  if (header) *header = h;
   switch (h.kind) {
     case LongValueKind::Inline:
       if (h.length > n - 12)
         failPage(file, rowPage, "inline long value declares " + std::to_string(h.length) +
                                     " bytes but the row holds " + std::to_string(n - 12));
-      out.insert(out.end(), slot + 12, slot + 12 + h.length);
-      return;
+      return std::span<const uint8_t>(slot + 12, h.length);
     case LongValueKind::Single: {
       LvalRow r = lvalRow(pager, h.first);
-      if (visit) visit->lvalRow(h.first);
       if (r.length < h.length)
         failPage(file, h.first.page, "long-value row " + std::to_string(h.first.row) + " holds " +
                                          std::to_string(r.length) + " bytes, the value declares " +
                                          std::to_string(h.length));
-      out.insert(out.end(), r.data, r.data + h.length);
-      return;
+      return std::span<const uint8_t>(r.data, h.length);
     }
-    case LongValueKind::Chain: {
-      size_t remaining = h.length;
-      RowPointer at = h.first;
-      uint32_t hops = 0;
-      while (remaining > 0) {
-        if (at.page == 0)
-          failPage(file, rowPage, "long-value chain ends " + std::to_string(remaining) +
-                                      " bytes short of its declared length");
-        if (++hops > pager.pageCount() * 256u)
-          failPage(file, at.page, "long-value chain does not end (loop)");
-        LvalRow r = lvalRow(pager, at);
-        if (visit) visit->lvalRow(at);
-        if (r.length < 4)
-          failPage(file, at.page, "long-value chain row " + std::to_string(at.row) + " is too short");
-        size_t take = std::min(remaining, r.length - 4);
-        out.insert(out.end(), r.data + 4, r.data + 4 + take);
-        remaining -= take;
-        at = RowPointer::fromLe(r.data);
-      }
-      return;
-    }
+    case LongValueKind::Chain:
+      break;
+  }
+  return std::nullopt;
+}
+
+void readLongValue(const Pager& pager, const uint8_t* slot, size_t n, uint32_t rowPage,
+                   std::vector<uint8_t>& out, LvalRowVisitor* visit) {
+  const std::string& file = pager.path();
+  LongValueHeader h;
+  if (auto bytes = longValueInPlace(pager, slot, n, rowPage, &h)) {
+    if (visit && h.kind == LongValueKind::Single) visit->lvalRow(h.first);
+    out.insert(out.end(), bytes->begin(), bytes->end());
+    return;
+  }
+  // A chain: each row starts with a pointer to the next.
+  size_t remaining = h.length;
+  RowPointer at = h.first;
+  uint32_t hops = 0;
+  while (remaining > 0) {
+    if (at.page == 0)
+      failPage(file, rowPage, "long-value chain ends " + std::to_string(remaining) + " bytes short of its declared length");
+    if (++hops > pager.pageCount() * 256u) failPage(file, at.page, "long-value chain does not end (loop)");
+    LvalRow r = lvalRow(pager, at);
+    if (visit) visit->lvalRow(at);
+    if (r.length < 4) failPage(file, at.page, "long-value chain row " + std::to_string(at.row) + " is too short");
+    size_t take = std::min(remaining, r.length - 4);
+    out.insert(out.end(), r.data + 4, r.data + 4 + take);
+    remaining -= take;
+    at = RowPointer::fromLe(r.data);
   }
 }
 

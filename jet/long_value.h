@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,12 @@ struct LongValueHeader {
 // unknown kind.
 LongValueHeader parseLongValueHeader(const uint8_t* slot, size_t slotLength, const std::string& file,
                                      uint32_t page);
+
+// The bytes of an inline value or of one LVAL row where they lie (no copy);
+// nothing for a chain, which only readLongValue assembles. Checked as
+// readLongValue checks them.
+std::optional<std::span<const uint8_t>> longValueInPlace(const Pager& pager, const uint8_t* slot, size_t slotLength,
+                                                         uint32_t rowPage, LongValueHeader* header = nullptr);
 
 // Appends the whole value to `out`. Every LVAL row followed must be on an
 // LVAL data page; a chain is bounded by the file's page count and must cover

@@ -316,9 +316,8 @@ bool storedText(const Cursor* c, const jet::Column& col, jet::ValueBytes& out, s
     return true;
   }
   const jet::Pager& pager = c->vt->db->pager();
-  jet::LongValueHeader h = jet::parseLongValueHeader(b.data, b.length, pager.path(), c->rows->position().page);
-  if (h.kind == jet::LongValueKind::Inline && h.length <= b.length - 12) {
-    out = jet::ValueBytes{b.data + 12, h.length};
+  if (auto inPlace = jet::longValueInPlace(pager, b.data, b.length, c->rows->position().page)) {
+    out = jet::ValueBytes{inPlace->data(), inPlace->size()};
     return true;
   }
   buffer.clear();

@@ -22,7 +22,7 @@ std::string realPathOf(const std::string& path) {
   return ec ? path : p.string();
 }
 
-SqlValue columnValue(sqlite3_stmt* st, int i) {
+SqlValue columnValue(sqlite3_stmt* st, int i, bool utf16) {
   SqlValue v;
   switch (sqlite3_column_type(st, i)) {
     case SQLITE_INTEGER:
@@ -35,6 +35,14 @@ SqlValue columnValue(sqlite3_stmt* st, int i) {
       break;
     case SQLITE_TEXT: {
       v.type = SqlValue::Type::Text;
+      if (utf16) {
+        // Text read as a blob comes in the database's encoding as it is:
+        // converted here straight into the result, it is not copied first
+        // (by SQLite's own conversion, or to add a terminator).
+        const void* t = sqlite3_column_text16(st, i);
+        if (t) jet::utf16leToUtf8(static_cast<const uint8_t*>(t), static_cast<size_t>(sqlite3_column_bytes16(st, i)), v.bytes);
+        break;
+      }
       const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
       v.bytes.assign(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(st, i)));
       break;
@@ -52,7 +60,7 @@ SqlValue columnValue(sqlite3_stmt* st, int i) {
 
 }  // namespace
 
-ResultSet runStatement(sqlite3* db, const std::string& statement) {
+ResultSet runStatement(sqlite3* db, const std::string& statement, TextEncoding encoding) {
   sqlite3_stmt* st = nullptr;
   const char* tail = nullptr;
   if (sqlite3_prepare_v2(db, statement.c_str(), static_cast<int>(statement.size()), &st, &tail) != SQLITE_OK)
@@ -70,7 +78,7 @@ ResultSet runStatement(sqlite3* db, const std::string& statement) {
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     std::vector<SqlValue> row;
     row.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) row.push_back(columnValue(st, i));
+    for (int i = 0; i < n; ++i) row.push_back(columnValue(st, i, encoding == TextEncoding::Utf16le));
     out.rows.push_back(std::move(row));
   }
   if (rc != SQLITE_DONE) throw SqlError(sqlite3_errmsg(db));
@@ -140,7 +148,7 @@ void SqlConnection::declare(const std::string& ddl) {
 ResultSet SqlConnection::execute(const std::string& statement) {
   refusal_.clear();
   try {
-    return runStatement(db_, statement);
+    return runStatement(db_, statement, TextEncoding::Utf16le);
   } catch (const SqlError&) {
     if (!refusal_.empty()) throw SqlError(refusal_);
     throw;

@@ -31,8 +31,12 @@ struct ResultSet {
   bool returnsRows = false;
 };
 
+// The text encoding of a connection's database: text is fetched in it, so
+// SQLite converts nothing.
+enum class TextEncoding { Utf8, Utf16le };
+
 // Runs one statement on any SQLite connection and fetches all its rows.
-ResultSet runStatement(sqlite3* db, const std::string& statement);
+ResultSet runStatement(sqlite3* db, const std::string& statement, TextEncoding encoding = TextEncoding::Utf8);
 
 class SqlConnection {
  public:
