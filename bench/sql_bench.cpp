@@ -74,20 +74,3 @@ BENCHMARK(BM_ReadMessagesOnce_Jet)->Unit(benchmark::kMillisecond)->Iterations(2)
 }  // namespace
 
 BENCHMARK_MAIN();
-namespace {
-std::string cols(const std::string& c) {
-  return "select " + c + " from FORUM_TOPICS,FORUM_MEMBERS where (FORUM_TOPICS.T_AUTHOR=FORUM_MEMBERS.MEMBER_ID) And ( T_SUBJECT LIKE '%分号%' OR T_MESSAGE LIKE '%分号%' OR TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE '%分号%')) order by TOPIC_ID desc";
-}
-BENCHMARK_CAPTURE(BM_Search_Jet, xcount, cols("count(*)"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_Search_Jet, xid, cols("TOPIC_ID"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_Search_Jet, xname, cols("TOPIC_ID,M_Name"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_Search_Jet, xmsg, cols("TOPIC_ID,T_MESSAGE"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_Search_Jet, xsub, cols("TOPIC_ID,T_SUBJECT"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_Search_Native, xcount, cols("count(*)"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_Search_Native, xmsg, cols("TOPIC_ID,T_MESSAGE"))->Unit(benchmark::kMillisecond)->Iterations(2);
-}
-namespace {
-BENCHMARK_CAPTURE(BM_Search_Jet, xnojoin, std::string("select count(*) from FORUM_TOPICS where ( T_SUBJECT LIKE '%分号%' OR T_MESSAGE LIKE '%分号%' OR TOPIC_ID IN (SELECT TOPIC_ID FROM FORUM_REPLY WHERE R_MESSAGE LIKE '%分号%')) order by TOPIC_ID desc"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_Search_Jet, xsub, std::string("select count(*) from FORUM_REPLY WHERE R_MESSAGE LIKE '%分号%'"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_Search_Jet, xsubabs, std::string("select count(*) from FORUM_REPLY WHERE R_MESSAGE LIKE '%不存在的词%'"))->Unit(benchmark::kMillisecond)->Iterations(2);
-}

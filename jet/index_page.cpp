@@ -35,26 +35,43 @@ IndexPageView::IndexPageView(const Pager& pager, uint32_t page)
   if (bytes_[0] != kPageIndexNode && bytes_[0] != kPageIndexLeaf) failPage(pager.path(), page, "is not an index page");
 }
 
-void IndexPageView::locate() const {
-  if (count_ != kUnlocated) return;
-  size_t n = 0, start = kIndexEntriesStart;
-  for (size_t byte = 0; byte < kIndexEntriesStart - kIndexBitmapStart; ++byte) {
-    uint8_t bits = bytes_[kIndexBitmapStart + byte];
-    while (bits) {
-      int k = __builtin_ctz(bits);
-      bits = static_cast<uint8_t>(bits & (bits - 1));
-      size_t end = kIndexEntriesStart + byte * 8 + static_cast<size_t>(k);
-      if (end > kPageSize || end <= start) badEntry(pager_, number_, "index entry ends at impossible offset");
-      if (n == 0 && end - start < prefix_) badEntry(pager_, number_, "first index entry is shorter than the shared prefix");
-      ends_[n++] = static_cast<uint16_t>(end);
-      start = end;
-    }
-  }
-  count_ = n;
+uint64_t IndexPageView::word(size_t w) const {
+  uint64_t x = 0;
+  size_t from = w * 8;
+  std::memcpy(&x, bytes_ + kIndexBitmapStart + from, std::min<size_t>(8, kBitmapBytes - from));
+  return le64(reinterpret_cast<const uint8_t*>(&x));
 }
 
-size_t IndexPageView::keyLength(size_t i) const {
-  size_t full = ends_[i] - startOf(i) + (i == 0 ? 0 : prefix_);
+void IndexPageView::locate() const {
+  if (count_ != kUnlocated) return;
+  size_t n = 0;
+  for (size_t w = 0; w < kWords; ++w) {
+    before_[w] = static_cast<uint16_t>(n);
+    n += static_cast<size_t>(__builtin_popcountll(word(w)));
+  }
+  before_[kWords] = static_cast<uint16_t>(n);
+  count_ = n;
+  if (n == 0) return;
+  size_t first = endOf(0);
+  if (first <= kIndexEntriesStart || endOf(n - 1) > kPageSize) {
+    count_ = kUnlocated;
+    badEntry(pager_, number_, "index entry ends at impossible offset");
+  }
+  if (first - kIndexEntriesStart < prefix_) {
+    count_ = kUnlocated;
+    badEntry(pager_, number_, "first index entry is shorter than the shared prefix");
+  }
+}
+
+size_t IndexPageView::endOf(size_t i) const {
+  size_t w = static_cast<size_t>(std::upper_bound(before_, before_ + kWords + 1, i) - before_) - 1;
+  uint64_t bits = word(w);
+  for (size_t skip = i - before_[w]; skip > 0; --skip) bits &= bits - 1;
+  return kIndexEntriesStart + 64 * w + static_cast<size_t>(__builtin_ctzll(bits));
+}
+
+size_t IndexPageView::keyLength(size_t start, size_t end, size_t i) const {
+  size_t full = end - start + (i == 0 ? 0 : prefix_);
   if (full < pointerBytes()) badEntry(pager_, number_, "index entry is shorter than its row pointer");
   return full - pointerBytes();
 }
@@ -64,9 +81,10 @@ size_t IndexPageView::lowerBound(std::string_view key) const {
   const auto* k = reinterpret_cast<const uint8_t*>(key.data());
   // An entry's key is (shared part, own part): compared with `key` in two steps.
   auto less = [&](size_t i) {
-    size_t length = keyLength(i);
+    size_t start = startOf(i);
+    size_t length = keyLength(start, endOf(i), i);
     size_t shared = i == 0 ? length : std::min(prefix_, length);
-    const uint8_t* own = bytes_ + startOf(i);
+    const uint8_t* own = bytes_ + start;
     const uint8_t* head = i == 0 ? own : bytes_ + kIndexEntriesStart;
     size_t n = std::min(shared, key.size());
     if (int c = std::memcmp(head, k, n)) return c < 0;

@@ -9,6 +9,7 @@
 // The last child of a node is its tail and has no entry.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -89,21 +90,27 @@ class IndexPageView {
   size_t lowerBound(std::string_view key) const;
 
  private:
-  // Where each entry ends, from the bitmap; checked once per view.
+  static constexpr size_t kBitmapBytes = kIndexEntriesStart - kIndexBitmapStart;
+  static constexpr size_t kWords = (kBitmapBytes + 7) / 8;
+  static constexpr size_t kUnlocated = ~size_t{0};
+  // Counts the bitmap's set bits word by word (once per view) and checks
+  // the first and last entry's bounds; the rest need no check, as set bits
+  // only ever increase.
   void locate() const;
-  size_t startOf(size_t i) const { return i == 0 ? kIndexEntriesStart : ends_[i - 1]; }
+  uint64_t word(size_t w) const;
+  // Where entry i ends: the bitmap's i-th set bit, found through the counts.
+  size_t endOf(size_t i) const;
+  size_t startOf(size_t i) const { return i == 0 ? kIndexEntriesStart : endOf(i - 1); }
   size_t pointerBytes() const { return isLeaf() ? 4 : 8; }
   // Entry i's key length; raises when the entry is shorter than its pointer.
-  size_t keyLength(size_t i) const;
+  size_t keyLength(size_t start, size_t end, size_t i) const;
 
-  static constexpr size_t kMaxEntries = kPageSize - kIndexEntriesStart;  // each takes a byte at least
-  static constexpr size_t kUnlocated = ~size_t{0};
   const Pager& pager_;
   uint32_t number_;
   const uint8_t* bytes_;
   size_t prefix_;
   mutable size_t count_ = kUnlocated;
-  mutable uint16_t ends_[kMaxEntries];
+  mutable uint16_t before_[kWords + 1];  // set bits in the words before word w
 };
 
 // Reads one real index through its B-tree.
@@ -146,15 +153,23 @@ void IndexPageView::forEachFrom(size_t first, Visit&& visit) const {
   // Entries after the first are the shared prefix (the first entry's
   // leading bytes) followed by their own bytes.
   std::memcpy(full, bytes_ + kIndexEntriesStart, prefix_);
+  size_t start = startOf(first);
+  // The bitmap word holding entry `first`'s end, without the bits before it.
+  size_t w = static_cast<size_t>(std::upper_bound(before_, before_ + kWords + 1, first) - before_) - 1;
+  uint64_t bits = word(w);
+  for (size_t skip = first - before_[w]; skip > 0; --skip) bits &= bits - 1;
   for (size_t i = first; i < count_; ++i) {
-    size_t start = startOf(i), length = ends_[i] - start, at = i == 0 ? 0 : prefix_;
-    std::memcpy(full + at, bytes_ + start, length);
-    size_t keyLength = this->keyLength(i);
+    while (bits == 0) bits = word(++w);
+    size_t end = kIndexEntriesStart + 64 * w + static_cast<size_t>(__builtin_ctzll(bits));
+    bits &= bits - 1;
+    std::memcpy(full + (i == 0 ? 0 : prefix_), bytes_ + start, end - start);
+    size_t keyLength = this->keyLength(start, end, i);
     IndexEntryRef e;
     e.key = std::string_view(reinterpret_cast<const char*>(full), keyLength);
     e.row = RowPointer{be24(full + keyLength), full[keyLength + 3]};
     if (!isLeaf()) e.child = be32(full + keyLength + 4);
     if (!visit(e)) return;
+    start = end;
   }
 }
 

@@ -70,6 +70,7 @@ void writeAll(int fd, const uint8_t* p, size_t n, uint64_t offset, const std::st
       if (errno == EINTR) continue;
       throw Error(what + ": " + errnoText());
     }
+    if (w == 0) throw Error(what + ": nothing more could be written");
     p += w;
     n -= static_cast<size_t>(w);
     offset += static_cast<uint64_t>(w);
@@ -108,6 +109,7 @@ class GatheredWriter {
         if (errno == EINTR) continue;
         throw Error(what_ + ": " + errnoText());
       }
+      if (w == 0) throw Error(what_ + ": nothing more could be written");
       offset += static_cast<uint64_t>(w);
       // Skip what was written; a piece written in part goes on from there.
       for (size_t done = static_cast<size_t>(w); done > 0;) {
