@@ -93,6 +93,7 @@ void IndexNodeCache::clear() {
   nodes_ = 0;
   dirty_.clear();
   held_.clear();
+  mergeEntries_ = {};
   heldCount_ = 0;
 }
 
@@ -157,7 +158,10 @@ IndexTarget::IndexTarget(const TableDef& def, size_t realIndex)
 void IndexNodeCache::holdBack(Pager& pager, const IndexTarget& target, const std::string& key, RowPointer row) {
   sync(pager);
   auto held = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.target.rootPage == target.rootPage; });
-  if (held == held_.end()) held = held_.insert(held_.end(), Held{target, {}, {}});
+  if (held == held_.end())
+    held = held_.insert(held_.end(), Held{target, {}, {}});
+  else if (held->items.empty())
+    held->target = target;  // a merged one's buffers serve again, maybe for another index at that root
   uint64_t head = 0;
   for (size_t i = 0; i < 8; ++i) head = (head << 8) | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0);
   held->items.push_back(Held::Item{head, static_cast<uint32_t>(held->keys.size()), static_cast<uint32_t>(key.size()), row});
@@ -170,23 +174,27 @@ void IndexNodeCache::mergeHeld(Pager& pager, uint32_t rootPage) {
   if (merging_ || held_.empty()) return;
   merging_ = true;
   try {
-    for (auto it = held_.begin(); it != held_.end();) {
-      if (rootPage != 0 && it->target.rootPage != rootPage) {
-        ++it;
-        continue;
-      }
-      Held held = std::move(*it);
-      it = held_.erase(it);
-      heldCount_ -= held.items.size();
+    for (Held& held : held_) {
+      if ((rootPage != 0 && held.target.rootPage != rootPage) || held.items.empty()) continue;
+      // Merged in place and emptied, keeping their memory: regrowing it
+      // for every merge cost a bulk insert more page faults than any other part.
+      struct Empty {
+        Held& held;
+        size_t& count;
+        ~Empty() {
+          count -= held.items.size();
+          held.items.clear();
+          held.keys.clear();
+        }
+      } empty{held, heldCount_};
       std::string_view keys(held.keys);
       std::sort(held.items.begin(), held.items.end(), [&](const Held::Item& a, const Held::Item& b) {
         if (a.head != b.head) return a.head < b.head;
         return compareEntry(keys.substr(a.at, a.length), a.row, keys.substr(b.at, b.length), b.row) < 0;
       });
-      std::vector<std::pair<std::string_view, RowPointer>> entries;
-      entries.reserve(held.items.size());
-      for (const Held::Item& i : held.items) entries.emplace_back(keys.substr(i.at, i.length), i.row);
-      uint32_t distinct = IndexWriter(pager, held.target, *this).insertSorted(entries);
+      mergeEntries_.clear();
+      for (const Held::Item& i : held.items) mergeEntries_.emplace_back(keys.substr(i.at, i.length), i.row);
+      uint32_t distinct = IndexWriter(pager, held.target, *this).insertSorted(mergeEntries_);
       if (distinct) {
         uint8_t* tdef = pager.change(held.target.tdefPage);
         put32(tdef + held.target.distinctCountAt, le32(tdef + held.target.distinctCountAt) + distinct);

@@ -103,7 +103,8 @@ class IndexNodeCache {
   };
   static constexpr size_t kMaxHeld = 1 << 18;  // bounds the memory a long transaction holds
 
-  std::vector<Held> held_;
+  std::vector<Held> held_;  // merged ones stay, empty, so their memory serves again
+  std::vector<std::pair<std::string_view, RowPointer>> mergeEntries_;
   size_t heldCount_ = 0;
   bool merging_ = false;
   std::vector<std::unique_ptr<IndexNode>> byPage_;
