@@ -36,9 +36,8 @@ SqlValue columnValue(sqlite3_stmt* st, int i, bool utf16) {
     case SQLITE_TEXT: {
       v.type = SqlValue::Type::Text;
       if (utf16) {
-        // Text read as a blob comes in the database's encoding as it is:
-        // converted here straight into the result, it is not copied first
-        // (by SQLite's own conversion, or to add a terminator).
+        // Fetched in the connection's own encoding and converted straight
+        // into the result: SQLite's conversion to UTF-8 copies every value first.
         const void* t = sqlite3_column_text16(st, i);
         if (t) jet::utf16leToUtf8(static_cast<const uint8_t*>(t), static_cast<size_t>(sqlite3_column_bytes16(st, i)), v.bytes);
         break;
