@@ -93,7 +93,7 @@ struct FileLock {
 // pages made one system call per page.
 class GatheredWriter {
  public:
-  GatheredWriter(int fd, const std::string& what) : fd_(fd), what_(what) {}
+  GatheredWriter(int fd, std::string what) : fd_(fd), what_(std::move(what)) {}
   void add(const uint8_t* p, size_t n, uint64_t offset) {
     if (!pieces_.empty() && (offset != end_ || pieces_.size() == kMaxPieces)) flush();
     if (pieces_.empty()) start_ = end_ = offset;
@@ -127,7 +127,7 @@ class GatheredWriter {
  private:
   static constexpr size_t kMaxPieces = 1024;  // IOV_MAX
   int fd_;
-  const std::string& what_;
+  std::string what_;  // the file, for messages
   std::vector<iovec> pieces_;
   uint64_t start_ = 0, end_ = 0;
 };

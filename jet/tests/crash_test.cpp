@@ -149,5 +149,34 @@ TEST(ScratchSpace, AFullDiskFailsTheChangeAndKeepsTheFile) {
   EXPECT_EQ(dumpOf(file), before);
 }
 
+// The file itself cannot grow (a file size limit just above its length):
+// the commit's write fails with an error naming the file, the journal puts
+// back what was written, and the file reads as before.
+TEST(ScratchSpace, AFileThatCannotGrowFailsTheCommitAndKeepsTheFile) {
+  test::ScratchDir dir;
+  fs::path file = dir.copy(test::smallArchive(), "nogrow.mdb");
+  const std::string before = dumpOf(file);
+  const rlim_t size = static_cast<rlim_t>(fs::file_size(file));
+  pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{size + 8 * kPageSize, size + 8 * kPageSize};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      Database db(file.string());
+      bigChange(db);
+    } catch (const Error& e) {
+      _exit(std::string(e.what()).find(file.filename().string()) != std::string::npos ? 3 : 2);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  EXPECT_FALSE(fs::exists(file.string() + "-journal"));
+  EXPECT_EQ(dumpOf(file), before);
+}
+
 }  // namespace
 }  // namespace jet
