@@ -638,11 +638,7 @@ jet::Value toJet(const jet::Column& c, sqlite3_value* v) {
       badInput(c, "takes dates as 'YYYY-MM-DD HH:MM:SS', not '" + valueText(v) + "'");
     }
     case jet::ColumnType::Text:
-    case jet::ColumnType::Memo: {
-      // The connection holds text as UTF-16: taken as it is.
-      const auto* units = static_cast<const char16_t*>(sqlite3_value_text16le(v));
-      return std::u16string(units ? units : u"", static_cast<size_t>(sqlite3_value_bytes16(v)) / 2);
-    }
+    case jet::ColumnType::Memo: return valueUtf16(v);  // the connection holds text as UTF-16: taken as it is
     case jet::ColumnType::Guid: {
       std::string s = valueText(v);
       unsigned b[16];
