@@ -63,20 +63,6 @@ void syncFolderOf(const std::string& path) {
   }
 }
 
-void writeAll(int fd, const uint8_t* p, size_t n, uint64_t offset, const std::string& what) {
-  while (n > 0) {
-    ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      throw Error(what + ": " + errnoText());
-    }
-    if (w == 0) throw Error(what + ": nothing more could be written");
-    p += w;
-    n -= static_cast<size_t>(w);
-    offset += static_cast<uint64_t>(w);
-  }
-}
-
 // Holds the file's exclusive lock for a scope.
 struct FileLock {
   int fd;
@@ -89,8 +75,8 @@ struct FileLock {
 
 }  // namespace
 
-// Gathers writes at consecutive offsets into one call: a commit of many
-// pages made one system call per page.
+// Every write to the file and its journal: writes at consecutive offsets
+// go out in one call (a commit of many pages made one system call per page).
 class GatheredWriter {
  public:
   GatheredWriter(int fd, std::string what) : fd_(fd), what_(std::move(what)) {}
@@ -322,12 +308,12 @@ void Pager::writeJournal(uint32_t committedPages) {
     for (int i = 0; i < 8; ++i) header[8 + i] = static_cast<uint8_t>(size >> (8 * i));
     uint32_t count = static_cast<uint32_t>(pages.size());
     for (int i = 0; i < 4; ++i) header[16 + i] = static_cast<uint8_t>(count >> (8 * i));
-    writeAll(j, header, sizeof header, 0, journalPath());
+    GatheredWriter out(j, journalPath());
+    out.add(header, sizeof header, 0);
     uint64_t sum = fnv1a(header, sizeof header);
     uint64_t offset = kJournalHeader;
     // A record is the page number, then the page as the file has it.
     std::vector<uint8_t> numbers(pages.size() * 4);
-    GatheredWriter out(j, journalPath());
     for (size_t k = 0; k < pages.size(); ++k) {
       uint8_t* number = numbers.data() + 4 * k;
       for (int i = 0; i < 4; ++i) number[i] = static_cast<uint8_t>(pages[k] >> (8 * i));
@@ -338,11 +324,11 @@ void Pager::writeJournal(uint32_t committedPages) {
       sum = fnv1a(original, kPageSize, fnv1a(number, 4, sum));
       offset += kJournalRecord;
     }
-    out.flush();
     uint8_t trailer[kJournalTrailer];
     for (int i = 0; i < 8; ++i) trailer[i] = static_cast<uint8_t>(sum >> (8 * i));
     std::memcpy(trailer + 8, "END!", 4);
-    writeAll(j, trailer, sizeof trailer, offset, journalPath());
+    out.add(trailer, sizeof trailer, offset);
+    out.flush();
     if (::fsync(j) != 0) throw Error(journalPath() + ": cannot sync the rollback journal: " + errnoText());
     lastCommit_.journalBytes = offset + kJournalTrailer;
   } catch (...) {
@@ -395,10 +381,12 @@ void Pager::restoreFromJournal() {
   }
   if (complete) {
     uint64_t size = le64(bytes.data() + 8);
+    GatheredWriter out(fd_, path_);
     for (uint32_t i = 0; i < count; ++i) {
       const uint8_t* rec = bytes.data() + kJournalHeader + static_cast<size_t>(i) * kJournalRecord;
-      writeAll(fd_, rec + 4, kPageSize, static_cast<uint64_t>(le32(rec)) * kPageSize, path_);
+      out.add(rec + 4, kPageSize, static_cast<uint64_t>(le32(rec)) * kPageSize);
     }
+    out.flush();
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0 || ::fsync(fd_) != 0)
       throw Error(path_ + ": cannot finish rolling back an interrupted change: " + errnoText());
   }
