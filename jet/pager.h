@@ -6,8 +6,8 @@
 // refuses n >= pageCount(), so no caller reads outside the file.
 //
 // Writing: inside a transaction, changed pages live in buffers of their own
-// (copy on first write; see PageBuffers) and page(n) returns the changed copy. commit() takes an
-// exclusive lock on the file, writes the original of every changed page
+// (copy on first write; see PageBuffers) and page(n) returns the changed
+// copy. commit() takes an exclusive lock on the file, writes the original of every changed page
 // (and the original file length) to a rollback journal beside the file
 // ("<file>-journal"), syncs it, writes the new pages, syncs, and deletes
 // the journal. Opening a file whose journal is complete puts the original

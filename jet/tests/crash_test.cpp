@@ -122,51 +122,23 @@ TEST_P(CrashSafety, AProcessEndedMidCommitLeavesBeforeOrAfter) {
 
 INSTANTIATE_TEST_SUITE_P(HeapPages, CrashSafety, testing::Values(PagerMemory::kDefaultHeapPages, size_t{8}));
 
-// Room for the scratch file runs out (a file size limit stands in for a
-// full disk): the change fails with a clear error, the file is as before.
-TEST(ScratchSpace, AFullDiskFailsTheChangeAndKeepsTheFile) {
-  test::ScratchDir dir;
-  fs::path file = dir.copy(test::smallArchive(), "full.mdb");
+// Runs bigChange on a copy of the small archive in a child process whose
+// files may not grow past `limit` bytes (a file size limit stands in for a
+// full disk). The change must fail with an error containing `message`, and
+// the file must read as before with no journal left.
+void expectChangeFailsUnderSizeLimit(const fs::path& file, rlim_t limit, size_t heapPages, const std::string& message) {
   const std::string before = dumpOf(file);
   pid_t pid = fork();
   if (pid == 0) {
-    test::SmallPageMemory memory;
+    test::SmallPageMemory memory(heapPages);
     signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{8 << 20, 8 << 20};  // under the scratch file's first 16 MB
-    setrlimit(RLIMIT_FSIZE, &limit);
+    rlimit r{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &r);
     try {
       Database db(file.string());
       bigChange(db);
     } catch (const Error& e) {
-      _exit(std::string(e.what()).find("no room for the change") != std::string::npos ? 3 : 2);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 3);
-  EXPECT_EQ(dumpOf(file), before);
-}
-
-// The file itself cannot grow (a file size limit just above its length):
-// the commit's write fails with an error naming the file, the journal puts
-// back what was written, and the file reads as before.
-TEST(ScratchSpace, AFileThatCannotGrowFailsTheCommitAndKeepsTheFile) {
-  test::ScratchDir dir;
-  fs::path file = dir.copy(test::smallArchive(), "nogrow.mdb");
-  const std::string before = dumpOf(file);
-  const rlim_t size = static_cast<rlim_t>(fs::file_size(file));
-  pid_t pid = fork();
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{size + 8 * kPageSize, size + 8 * kPageSize};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    try {
-      Database db(file.string());
-      bigChange(db);
-    } catch (const Error& e) {
-      _exit(std::string(e.what()).find(file.filename().string()) != std::string::npos ? 3 : 2);
+      _exit(std::string(e.what()).find(message) != std::string::npos ? 3 : 2);
     }
     _exit(0);
   }
@@ -176,6 +148,23 @@ TEST(ScratchSpace, AFileThatCannotGrowFailsTheCommitAndKeepsTheFile) {
   EXPECT_EQ(WEXITSTATUS(status), 3);
   EXPECT_FALSE(fs::exists(file.string() + "-journal"));
   EXPECT_EQ(dumpOf(file), before);
+}
+
+// Room for the scratch file runs out: the change fails with a clear error.
+TEST(ScratchSpace, AFullDiskFailsTheChangeAndKeepsTheFile) {
+  test::ScratchDir dir;
+  fs::path file = dir.copy(test::smallArchive(), "full.mdb");
+  expectChangeFailsUnderSizeLimit(file, 8 << 20, 8, "no room for the change");  // under the scratch file's first 16 MB
+}
+
+// The file itself cannot grow (a limit just above its length): the commit's
+// write fails with an error naming the file, and the journal puts back what
+// was written.
+TEST(ScratchSpace, AFileThatCannotGrowFailsTheCommitAndKeepsTheFile) {
+  test::ScratchDir dir;
+  fs::path file = dir.copy(test::smallArchive(), "nogrow.mdb");
+  expectChangeFailsUnderSizeLimit(file, static_cast<rlim_t>(fs::file_size(file) + 8 * kPageSize),
+                                  PagerMemory::kDefaultHeapPages, file.filename().string());
 }
 
 }  // namespace
