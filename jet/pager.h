@@ -7,10 +7,10 @@
 //
 // Writing: inside a transaction, changed pages live in buffers of their own
 // (copy on first write; see PageBuffers) and page(n) returns the changed
-// copy. commit() takes an exclusive lock on the file, writes the original of every changed page
-// (and the original file length) to a rollback journal beside the file
-// ("<file>-journal"), syncs it, writes the new pages, syncs, and deletes
-// the journal. Opening a file whose journal is complete puts the original
+// copy. commit() takes an exclusive lock on the file, writes the original
+// of every changed page (and the original file length) to a rollback
+// journal beside the file ("<file>-journal"), syncs it, writes the new
+// pages, syncs, and deletes the journal. Opening a file whose journal is complete puts the original
 // pages back first; an incomplete journal means the file was never touched.
 // Readers take no locks. Savepoints roll back part of a transaction.
 #pragma once
