@@ -84,9 +84,9 @@ class IndexNodeCache {
 
   void flush(Pager& pager);
   void clear();
-  // Between row changes and leaves of a merge: when many nodes are parsed, writes the changed
-  // ones to their pages and lets all go, so that a transaction touching a
-  // whole index holds a bounded part of it.
+  // Between row changes and leaves of a merge: when many nodes are parsed,
+  // writes the changed ones to their pages and lets all go, so that a
+  // transaction touching a whole index holds a bounded part of it.
   void trim(Pager& pager);
 
  private:
